@@ -1,0 +1,11 @@
+# Cross-build for 32-bit Windows with MinGW-w64 (posix thread model compilers).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(_qx_triple i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${_qx_triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_qx_triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${_qx_triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${_qx_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
