@@ -77,6 +77,9 @@ void RunImport(const QxChar* parent) {
 
   TiXmlDocument document;
   if (!LoadMapDocument(document, fileName)) return;
+  // TinyXML accepts text without any element, such as a UTF-16 file without byte-order mark
+  // (read up to its first NUL byte: "<"). That is no XML at all, so no map either.
+  if (document.RootElement() == nullptr) return;
 
   ChangeBatch batch;
   const TiXmlElement* centralTopic = FirstChild(FirstChild(FirstChild(&document, kMap), kOneTopic), kTopic);

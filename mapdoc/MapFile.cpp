@@ -3,13 +3,16 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 bool IsNameStart(unsigned char c) {
-  // As the XML library decides what starts an element; bytes of UTF-8 sequences count.
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+  // As the XML library decides what starts an element: it takes every byte from DEL (0x7F)
+  // up for a letter, so the bytes of UTF-8 sequences count, and DEL with them.
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x7F;
 }
 
 bool SaveToFile(const TiXmlDocument& document, std::FILE* file) {
@@ -41,29 +44,60 @@ std::string WithoutXmlForbiddenCharacters(const char* text) {
 void ElementDepthScanner::Feed(const char* data, std::size_t size) {
   const char* const end = data + size;
   for (const char* p = data; p < end && !Exceeded(); ++p) {
-    const char c = *p;
+    char c = *p;
+    // The library reads CR LF and a lone CR as one LF, and nothing after a NUL byte.
+    if (c == '\n' && previous_ == '\r') {
+      previous_ = 0;
+      continue;
+    }
+    if (c == '\0' && state_ != State::Stopped) nul_ = true;
     switch (state_) {
-      case State::Text: {
-        const void* open = std::memchr(p, '<', static_cast<size_t>(end - p));
-        if (open == nullptr) return;
-        p = static_cast<const char*>(open);
-        state_ = State::TagStart;
+      case State::Text:
+        if (SkipsCharacterRest(c)) break;
+        if (c == '<') state_ = State::TagStart;
         break;
-      }
       case State::TagStart:
         if (c == '/') {
           state_ = State::EndTag;
         } else if (c == '!') {
           pending_ = "<!";
           state_ = State::Markup;
+        } else if (c == '>') {
+          state_ = State::Text;  // "<>"
         } else if (IsNameStart(static_cast<unsigned char>(c))) {
           maxDepth_ = std::max(maxDepth_, ++depth_);
           state_ = State::StartTag;
+        } else if (c == '?') {
+          pending_ = "<?";
+          state_ = State::PiStart;
         } else {
           pending_.clear();
-          state_ = State::Markup;  // "<?" and anything else run to the next ">"
+          state_ = State::Markup;  // anything else runs to the next ">"
         }
         break;
+      case State::PiStart:
+        // "<?xml", in any case, is the declaration; other instructions run to the next ">".
+        pending_ += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (std::strncmp(pending_.c_str(), "<?xml", pending_.size()) != 0) {
+          pending_.clear();
+          state_ = c == '>' ? State::Text : State::Markup;
+        } else if (pending_.size() == 5) {
+          pending_.clear();
+          state_ = State::DeclSkip;
+        }
+        break;
+      case State::DeclSkip:
+      case State::DeclWord:
+      case State::DeclReadOver:
+      case State::DeclName:
+      case State::DeclBeforeEquals:
+      case State::DeclAfterEquals:
+      case State::DeclQuoted:
+      case State::DeclUnquoted:
+        DeclarationStep(c);
+        break;
+      case State::Stopped:
+        return;
       case State::StartTag:
         if (c == '"' || c == '\'') {
           quote_ = c;
@@ -74,6 +108,7 @@ void ElementDepthScanner::Feed(const char* data, std::size_t size) {
         }
         break;
       case State::Quoted:
+        if (SkipsCharacterRest(c)) break;
         if (c == quote_) state_ = State::StartTag;
         break;
       case State::EndTag:
@@ -124,6 +159,144 @@ void ElementDepthScanner::Feed(const char* data, std::size_t size) {
   }
 }
 
+bool ElementDepthScanner::Readable() const {
+  return !nul_ && (characterRest_ == 0 || state_ == State::Stopped) && skipped_.empty();
+}
+
+namespace {
+
+bool IsWhiteSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool IsNameByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 0x7F || std::isalnum(u) || c == '_' || c == '-' || c == '.' || c == ':';
+}
+
+constexpr const char* kDeclarationFields[] = {"version", "encoding", "standalone"};
+
+}  // namespace
+
+// In character data and quoted values the library steps over a character at a time, taking
+// the length of a multi-byte character from its first byte whatever follows, so the bytes it
+// steps over ("<" or a quote among them) mean nothing. True when `c` is such a byte.
+bool ElementDepthScanner::SkipsCharacterRest(char c) {
+  if (characterRest_ > 0) {
+    --characterRest_;
+    return true;
+  }
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 0xC2 && u <= 0xDF) characterRest_ = 1;
+  else if (u >= 0xE0 && u <= 0xEF) characterRest_ = 2;
+  else if (u >= 0xF0 && u <= 0xF4) characterRest_ = 3;
+  return false;
+}
+
+void ElementDepthScanner::DeclarationStep(char c) {
+  const bool skipping = state_ == State::DeclSkip || state_ == State::DeclBeforeEquals ||
+                        state_ == State::DeclAfterEquals;
+  if (skipping && SkipsWhiteSpace(c)) return;
+  DeclarationByte(c);
+}
+
+// Between the declaration's fields the library skips white space and, with it, the UTF-8
+// byte-order mark and the UTF-8 forms of U+FFFE and U+FFFF. True when `c` went that way.
+bool ElementDepthScanner::SkipsWhiteSpace(char c) {
+  if (skipped_.empty()) {
+    if (IsWhiteSpace(c)) return true;
+    if (static_cast<unsigned char>(c) != 0xEF) return false;
+    skipped_ += c;
+    return true;
+  }
+  skipped_ += c;
+  const auto second = static_cast<unsigned char>(skipped_[1]);
+  if (skipped_.size() == 2 && (second == 0xBB || second == 0xBF)) return true;
+  if (skipped_.size() == 3) {
+    const auto third = static_cast<unsigned char>(skipped_[2]);
+    if ((second == 0xBB && third == 0xBF) || (second == 0xBF && (third == 0xBE || third == 0xBF))) {
+      skipped_.clear();
+      return true;
+    }
+  }
+  // None of them: the bytes count one by one, the first as it stands.
+  std::string bytes;
+  bytes.swap(skipped_);
+  DeclarationByte(bytes[0]);
+  for (size_t i = 1; i < bytes.size() && state_ != State::Stopped && state_ != State::Text; ++i) {
+    DeclarationStep(bytes[i]);
+  }
+  return true;
+}
+
+// One byte of the declaration that is not skipped white space.
+void ElementDepthScanner::DeclarationByte(char c) {
+  switch (state_) {
+    case State::DeclSkip:
+      if (c == '>') {
+        state_ = State::Text;
+      } else {
+        word_.clear();
+        state_ = State::DeclWord;
+        DeclarationByte(c);
+      }
+      return;
+    case State::DeclWord: {
+      word_ += c;
+      std::string lower = word_;
+      for (char& b : lower) b = static_cast<char>(std::tolower(static_cast<unsigned char>(b)));
+      bool prefix = false;
+      for (const char* field : kDeclarationFields) {
+        if (lower == field) {
+          state_ = State::DeclName;
+          return;
+        }
+        if (std::strncmp(field, lower.c_str(), lower.size()) == 0) prefix = true;
+      }
+      if (prefix) return;
+      // Not a field: the library reads over it up to white space or ">".
+      std::string bytes;
+      bytes.swap(word_);
+      state_ = State::DeclReadOver;
+      for (size_t i = 0; i < bytes.size() && state_ == State::DeclReadOver; ++i) DeclarationByte(bytes[i]);
+      return;
+    }
+    case State::DeclReadOver:
+      if (c == '>') state_ = State::Text;
+      else if (IsWhiteSpace(c)) state_ = State::DeclSkip;
+      return;
+    case State::DeclName:
+      if (IsNameByte(c)) return;
+      state_ = State::DeclBeforeEquals;
+      DeclarationStep(c);
+      return;
+    case State::DeclBeforeEquals:
+      state_ = c == '=' ? State::DeclAfterEquals : State::Stopped;
+      return;
+    case State::DeclAfterEquals:
+      if (c == '"' || c == '\'') {
+        quote_ = c;
+        state_ = State::DeclQuoted;
+      } else {
+        state_ = State::DeclUnquoted;
+        DeclarationByte(c);
+      }
+      return;
+    case State::DeclQuoted:
+      if (SkipsCharacterRest(c)) return;
+      if (c == quote_) state_ = State::DeclSkip;
+      return;
+    case State::DeclUnquoted:
+      if (c == '"' || c == '\'') {
+        state_ = State::Stopped;
+      } else if (IsWhiteSpace(c) || c == '/' || c == '>') {
+        state_ = State::DeclSkip;
+        DeclarationStep(c);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
 bool SaveMapDocument(const TiXmlDocument& document, const QxChar* path) {
   if (path == nullptr || path[0] == 0) return false;
   if (GetFileKind(path) == FileKind::Other) {
@@ -143,13 +316,15 @@ bool LoadMapDocument(TiXmlDocument& document, const QxChar* path) {
   std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return false;
   ElementDepthScanner scanner(kMaxElementDepth);
-  char chunk[64 * 1024];
+  // On the heap: the parse that follows needs all the stack there is.
+  std::vector<char> chunk(64 * 1024);
   size_t got;
-  while (!scanner.Exceeded() && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    scanner.Feed(chunk, got);
+  while (!scanner.Exceeded() && (got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+    scanner.Feed(chunk.data(), got);
   }
   bool loaded = false;
-  if (!scanner.Exceeded() && !std::ferror(file) && std::fseek(file, 0, SEEK_SET) == 0) {
+  if (!scanner.Exceeded() && scanner.Readable() && !std::ferror(file) &&
+      std::fseek(file, 0, SEEK_SET) == 0) {
     loaded = document.LoadFile(file, TIXML_ENCODING_UTF8);
   }
   std::fclose(file);

@@ -20,3 +20,14 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=address
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+step "Windows builds: tests under wine, shipped DLLs in dist/win32"
+"$root/scripts/test-windows.sh"
+
+step "fuzzing, about a minute per target"
+"$root/scripts/fuzz.sh" 60
+
+step "benchmark smoke run"
+"$root/scripts/bench.sh" --smoke
+
+step "all suites passed"

@@ -17,14 +17,6 @@ void RunCommand(const QxChar* taskUid) {
 
 }  // namespace
 
-QxString ParseTaskMenuArgument(const QxChar* argument) {
-  if (argument == nullptr) return {};
-  QxString text(argument);
-  const size_t plus = text.find(QxChar('+'));
-  if (plus != QxString::npos) text.resize(plus);
-  return text;
-}
-
 const QxChar* QX_CDECL GetMainCommandName(void) { return SelectCaption(kPlugin.mainCommand); }
 
 const QxChar* QX_CDECL GetTaskMenuCommandName(void) {

@@ -9,8 +9,10 @@
 #include <unistd.h>
 #include <tinyxml.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -48,7 +50,7 @@ const char kSampleTasks[] = R"({
     {"id": "t6", "title": "Купить продукты", "categories": ["home"], "children": [
       {"id": "t7", "title": "Молоко и хлеб"}
     ]},
-    {"id": "t8", "title": "Import here"}
+    {"id": "t8", "title": "Import here", "categories": ["inbox", "home"], "priority": "low"}
   ]
 })";
 
@@ -114,7 +116,7 @@ Options ParseOptions(int argc, char** argv) {
       std::cout << kUsage;
       std::exit(0);
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-      Fail("unknown option " + arg + "\n" + kUsage);
+      Fail("unknown option " + arg + " (qxhost --help lists them)");
     } else {
       if (arg == "--" && i + 1 < argc) {
         for (++i; i < argc; ++i) positional.emplace_back(argv[i]);
@@ -123,7 +125,7 @@ Options ParseOptions(int argc, char** argv) {
       positional.push_back(arg);
     }
   }
-  if (positional.size() < 2) Fail(std::string("PLUGIN and COMMAND are needed\n") + kUsage);
+  if (positional.size() < 2) Fail("PLUGIN and COMMAND are needed (qxhost --help shows the usage)");
   options.plugin = positional[0];
   options.command = positional[1];
   if (options.command == "task") {
@@ -139,6 +141,12 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 bool ReadFile(const std::string& path, std::string& content) {
+  // A folder opens like a file here and then reads as empty: refuse it by name.
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    errno = EISDIR;
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream buffer;

@@ -47,13 +47,40 @@ constexpr double kDefaultCurrentDate = 46367.0;  // 2026-12-11 as an OLE date
 constexpr double kDefaultMinDate = 2.0;          // 1900-01-01
 constexpr double kDefaultMaxDate = 2958465.0;    // 9999-12-31
 
+// Text handed out for a limited time. A newer value overwrites the older one in place, so a
+// pointer kept too long reads the newer text or "###", never freed memory.
+class ReusedBuffer {
+ public:
+  const QxChar* Set(const QxString& value) {
+    Expire();
+    if (value.size() > text_.capacity()) {
+      retired_.push_back(std::move(text_));
+      text_ = QxString();
+      text_.reserve(std::max(value.size(), 2 * retired_.back().capacity()));
+    }
+    text_.assign(value);
+    return text_.c_str();
+  }
+  void Expire() { std::fill(text_.begin(), text_.end(), QxChar('#')); }
+  void Clear() {
+    text_.clear();
+    retired_.clear();
+  }
+
+ private:
+  QxString text_;
+  std::vector<QxString> retired_;  // outgrown buffers, kept for the pointers into them
+};
+
 struct Host {
   std::vector<std::unique_ptr<Task>> tasks;
   std::unordered_map<QxString, Task*> index;
   Task* root = nullptr;
   unsigned long nextId = 1;
-  QxString titleBuffer;
-  QxString shortLived;  // category, priority and new-task identifiers
+  ReusedBuffer titleBuffer;  // until the next AddinQX_Task_GetTitle
+  ReusedBuffer shortLived;   // category, priority and new-task identifiers: until the next call
+  unsigned long callNumber = 0;
+  unsigned long shortLivedCall = 0;  // the call that set shortLived
   bool logging = true;
   std::vector<LogEntry> log;
   std::vector<QxString> popups;
@@ -132,23 +159,37 @@ Host& TheHost() {
   return host;
 }
 
-// Whatever a plug-in kept of the last short-lived answer now reads as something else.
 const QxChar* ShortLived(const QxString* value) {
   Host& host = TheHost();
+  host.shortLived.Expire();
   if (value == nullptr) return nullptr;
-  host.shortLived.assign(host.shortLived.size(), QxChar('#'));
-  host.shortLived = *value;
-  return host.shortLived.c_str();
+  host.shortLivedCall = host.callNumber;
+  return host.shortLived.Set(*value);
 }
 
+// Opens every AddinQX_ call. Once the call has read its arguments (a short-lived answer may
+// be one of them), whatever the plug-in kept of an earlier short-lived answer expires.
+class HostCall {
+ public:
+  HostCall() { ++TheHost().callNumber; }
+  ~HostCall() {
+    Host& host = TheHost();
+    if (host.shortLivedCall != host.callNumber) host.shortLived.Expire();
+  }
+  HostCall(const HostCall&) = delete;
+  HostCall& operator=(const HostCall&) = delete;
+};
+
+// Callers test host.logging first, so that a host without a log builds no arguments.
 void Log(const char* call, std::vector<LogValue> args, std::optional<LogValue> result = std::nullopt) {
   Host& host = TheHost();
   if (!host.logging) return;
   host.log.push_back(LogEntry{call, std::move(args), std::move(result)});
 }
 
-nlohmann::json ToJson(const LogValue& value) {
-  return std::visit([](const auto& v) { return nlohmann::json(v); }, value);
+// Keys stay in the order written: "call", "args", "result".
+nlohmann::ordered_json ToJson(const LogValue& value) {
+  return std::visit([](const auto& v) { return nlohmann::ordered_json(v); }, value);
 }
 
 char* Duplicate(const std::string& text) {
@@ -226,87 +267,142 @@ std::string TreeJson() {
   return out;
 }
 
-// Builds the tree from a parsed task file; iterative, as files may nest deeply.
+// The parser quotes the bytes it stopped at, malformed UTF-8 among them: those are shown as
+// "\xFF" so that the message itself stays valid UTF-8.
+std::string ValidUtf8(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else if (lead >= 0x80) {
+      length = 0;
+    }
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      valid = k == 1 ? c >= low && c <= high : (c & 0xC0) == 0x80;
+    }
+    if (valid) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[lead >> 4];
+      out += kHex[lead & 15];
+      ++i;
+    }
+  }
+  return out;
+}
+
+// Builds the tree from a parsed task file; iterative, as files may nest deeply. A task's
+// position ("/children/0/children/2") is spelled out only for an error message: built for
+// every task it would cost time in the square of the depth.
 void LoadTree(const nlohmann::json& document) {
   using nlohmann::json;
-  auto fail = [](const std::string& where, const std::string& what) {
-    throw std::runtime_error((where.empty() ? std::string("top level") : where) + ": " + what);
+  struct Place {
+    size_t parent;  // index into places; the top level is its own parent
+    size_t index;   // in the parent's "children"
   };
-  auto text = [&](const json& value, const std::string& where) -> QxString {
-    if (!value.is_string()) fail(where, "expected a string");
+  std::vector<Place> places{{0, 0}};
+  auto where = [&](size_t place, const char* field) {
+    std::vector<size_t> indexes;
+    for (; place != 0; place = places[place].parent) indexes.push_back(places[place].index);
+    std::string text;
+    for (auto i = indexes.rbegin(); i != indexes.rend(); ++i) text += "/children/" + std::to_string(*i);
+    if (field != nullptr) text += field;
+    return text.empty() ? std::string("top level") : text;
+  };
+  auto fail = [&](size_t place, const char* field, const std::string& what) {
+    throw std::runtime_error(where(place, field) + ": " + what);
+  };
+  auto text = [&](const json& value, size_t place, const std::string& field) -> QxString {
+    if (!value.is_string()) fail(place, field.c_str(), "expected a string");
     return Wide(value.get<std::string>());
   };
-  auto readFields = [&](const json& object, Task& task, const std::string& where) {
-    if (object.contains("present")) {
-      if (!object["present"].is_boolean()) fail(where + "/present", "expected true or false");
-      task.present = object["present"].get<bool>();
+  auto readFields = [&](const json& object, Task& task, size_t place) {
+    const auto present = object.find("present");
+    if (present != object.end()) {
+      if (!present->is_boolean()) fail(place, "/present", "expected true or false");
+      task.present = present->get<bool>();
     }
-    if (object.contains("categories")) {
-      const json& categories = object["categories"];
-      if (!categories.is_array()) fail(where + "/categories", "expected an array of strings");
-      for (size_t i = 0; i < categories.size(); ++i) {
-        task.categories.push_back(text(categories[i], where + "/categories/" + std::to_string(i)));
+    const auto categories = object.find("categories");
+    if (categories != object.end()) {
+      if (!categories->is_array()) fail(place, "/categories", "expected an array of strings");
+      for (size_t i = 0; i < categories->size(); ++i) {
+        task.categories.push_back(text((*categories)[i], place, "/categories/" + std::to_string(i)));
       }
     }
-    if (object.contains("priority") && !object["priority"].is_null()) {
-      task.priority = text(object["priority"], where + "/priority");
-    }
+    const auto priority = object.find("priority");
+    if (priority != object.end() && !priority->is_null()) task.priority = text(*priority, place, "/priority");
   };
 
   Host& host = TheHost();
-  if (!document.is_object()) fail("", "expected an object with \"title\" and \"children\"");
-  if (document.contains("title") && !document["title"].is_null()) {
-    host.root->title = text(document["title"], "/title");
-  }
-  readFields(document, *host.root, "");
+  if (!document.is_object()) fail(0, nullptr, "expected an object with \"title\" and \"children\"");
+  const auto rootTitle = document.find("title");
+  if (rootTitle != document.end() && !rootTitle->is_null()) host.root->title = text(*rootTitle, 0, "/title");
+  readFields(document, *host.root, 0);
   host.root->present = true;
 
   struct Pending {
     const json* object;
     Task* parent;
-    std::string where;
+    size_t place;
   };
-  std::vector<Pending> stack{{&document, nullptr, ""}};
-  std::vector<std::pair<const json*, std::string>> withoutId;
+  std::vector<Pending> stack{{&document, nullptr, 0}};
+  std::vector<Task*> withoutId;
   // First every task with its own id, so that generated ids never clash with them.
   while (!stack.empty()) {
-    Pending item = std::move(stack.back());
+    const Pending item = stack.back();
     stack.pop_back();
     Task* task = host.root;
     if (item.parent != nullptr) {
       const json& object = *item.object;
-      if (!object.is_object()) fail(item.where, "expected a task object");
+      if (!object.is_object()) fail(item.place, nullptr, "expected a task object");
       QxString id;
-      if (object.contains("id")) {
-        id = text(object["id"], item.where + "/id");
-        if (id.empty()) fail(item.where + "/id", "empty id");
-        if (host.index.count(id) != 0) fail(item.where + "/id", "duplicate id \"" + Utf8(id.c_str()) + "\"");
+      const auto given = object.find("id");
+      const bool hasId = given != object.end();
+      if (hasId) {
+        id = text(*given, item.place, "/id");
+        if (id.empty()) fail(item.place, "/id", "empty id");
+        if (host.index.count(id) != 0) fail(item.place, "/id", "duplicate id \"" + Utf8(id.c_str()) + "\"");
+        task = NewTask(item.parent, std::move(id));
       } else {
-        id = FromAscii("\x01pending" + std::to_string(host.tasks.size()));
-        withoutId.emplace_back(item.object, item.where);
+        // Not indexed until it has its generated id.
+        host.tasks.push_back(std::make_unique<Task>());
+        task = host.tasks.back().get();
+        item.parent->children.push_back(task);
+        withoutId.push_back(task);
       }
-      task = NewTask(item.parent, std::move(id));
-      if (object.contains("title") && !object["title"].is_null()) {
-        task->title = text(object["title"], item.where + "/title");
-      }
-      readFields(object, *task, item.where);
+      const auto title = object.find("title");
+      if (title != object.end() && !title->is_null()) task->title = text(*title, item.place, "/title");
+      readFields(object, *task, item.place);
     }
-    if (item.object->contains("children")) {
-      const json& children = (*item.object)["children"];
-      if (!children.is_array()) fail(item.where + "/children", "expected an array of tasks");
-      // Reserve the children's places in order; pushed in reverse so they pop in order.
-      const size_t first = stack.size();
-      for (size_t i = 0; i < children.size(); ++i) {
-        stack.push_back({&children[i], task, item.where + "/children/" + std::to_string(i)});
+    const auto children = item.object->find("children");
+    if (children != item.object->end()) {
+      if (!children->is_array()) fail(item.place, "/children", "expected an array of tasks");
+      // Pushed in reverse so that they come off the stack in order.
+      for (size_t i = children->size(); i-- > 0;) {
+        places.push_back({item.place, i});
+        stack.push_back({&(*children)[i], task, places.size() - 1});
       }
-      std::reverse(stack.begin() + static_cast<long>(first), stack.end());
     }
   }
-  // Give the tasks without an id theirs, now that every given id is known.
-  for (auto& owned : host.tasks) {
-    Task* task = owned.get();
-    if (task->id.empty() || task->id[0] != QxChar(1)) continue;
-    host.index.erase(task->id);
+  // Now that every given id is known, the others get fresh ones, in document order.
+  for (Task* task : withoutId) {
     task->id = FreshId();
     host.index.emplace(task->id, task);
   }
@@ -317,46 +413,50 @@ void LoadTree(const nlohmann::json& document) {
 extern "C" {
 
 int QX_CDECL AddinQX_Task_IsPresent(const QxChar* taskUid) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const int result = task != nullptr && task->present ? 1 : 0;
-  Log("AddinQX_Task_IsPresent", {Text(taskUid)}, result);
+  if (TheHost().logging) Log("AddinQX_Task_IsPresent", {Text(taskUid)}, result);
   return result;
 }
 
 int QX_CDECL AddinQX_Task_GetChildsCount(const QxChar* taskUid) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const int result = task != nullptr ? static_cast<int>(task->children.size()) : 0;
-  Log("AddinQX_Task_GetChildsCount", {Text(taskUid)}, result);
+  if (TheHost().logging) Log("AddinQX_Task_GetChildsCount", {Text(taskUid)}, result);
   return result;
 }
 
 const QxChar* QX_CDECL AddinQX_Task_GetChildUID(const QxChar* taskUid, int index) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const QxChar* result = nullptr;
   if (task != nullptr && index >= 0 && static_cast<size_t>(index) < task->children.size()) {
     result = task->children[static_cast<size_t>(index)]->id.c_str();
   }
-  Log("AddinQX_Task_GetChildUID", {Text(taskUid), index}, Text(result));
+  if (TheHost().logging) Log("AddinQX_Task_GetChildUID", {Text(taskUid), index}, Text(result));
   return result;
 }
 
 const QxChar* QX_CDECL AddinQX_Task_GetTitle(const QxChar* taskUid) {
+  HostCall call;
   Host& host = TheHost();
   const Task* task = Find(taskUid);
   const QxChar* result = nullptr;
   if (task != nullptr && task->title) {
-    // One buffer for every title: a kept pointer now shows the newer title.
-    host.titleBuffer.assign(host.titleBuffer.size(), QxChar('#'));
-    host.titleBuffer = *task->title;
-    result = host.titleBuffer.c_str();
+    result = host.titleBuffer.Set(*task->title);
+  } else {
+    host.titleBuffer.Expire();
   }
-  Log("AddinQX_Task_GetTitle", {Text(taskUid)}, Text(result));
+  if (TheHost().logging) Log("AddinQX_Task_GetTitle", {Text(taskUid)}, Text(result));
   return result;
 }
 
 const QxChar* QX_CDECL AddinQX_Task_Insert(const QxChar* reserved1, const QxChar* parentUid,
                                            const QxChar* title, double currentDate, int reserved5,
                                            const QxChar* reserved6, double minDate, double maxDate) {
+  HostCall call;
   Host& host = TheHost();
   Task* parent = Find(parentUid);
   const QxChar* result = nullptr;
@@ -383,53 +483,61 @@ const QxChar* QX_CDECL AddinQX_Task_Insert(const QxChar* reserved1, const QxChar
 }
 
 double QX_CDECL AddinQX_GetMaxDate(void) {
-  Log("AddinQX_GetMaxDate", {}, TheHost().maxDate);
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_GetMaxDate", {}, TheHost().maxDate);
   return TheHost().maxDate;
 }
 
 double QX_CDECL AddinQX_GetMinDate(void) {
-  Log("AddinQX_GetMinDate", {}, TheHost().minDate);
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_GetMinDate", {}, TheHost().minDate);
   return TheHost().minDate;
 }
 
 double QX_CDECL AddinQX_GetCurrDate(void) {
-  Log("AddinQX_GetCurrDate", {}, TheHost().currentDate);
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_GetCurrDate", {}, TheHost().currentDate);
   return TheHost().currentDate;
 }
 
 int QX_CDECL AddinQX_Task_GetCategoriesCount(const QxChar* taskUid) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const int result = task != nullptr ? static_cast<int>(task->categories.size()) : 0;
-  Log("AddinQX_Task_GetCategoriesCount", {Text(taskUid)}, result);
+  if (TheHost().logging) Log("AddinQX_Task_GetCategoriesCount", {Text(taskUid)}, result);
   return result;
 }
 
 const QxChar* QX_CDECL AddinQX_Task_GetCategoryUID(const QxChar* taskUid, int index) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const QxString* category = nullptr;
   if (task != nullptr && index >= 0 && static_cast<size_t>(index) < task->categories.size()) {
     category = &task->categories[static_cast<size_t>(index)];
   }
   const QxChar* result = ShortLived(category);
-  Log("AddinQX_Task_GetCategoryUID", {Text(taskUid), index}, Text(result));
+  if (TheHost().logging) Log("AddinQX_Task_GetCategoryUID", {Text(taskUid), index}, Text(result));
   return result;
 }
 
 void QX_CDECL AddinQX_Task_AddToCategory(const QxChar* taskUid, const QxChar* categoryUid) {
-  Log("AddinQX_Task_AddToCategory", {Text(taskUid), Text(categoryUid)});
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_Task_AddToCategory", {Text(taskUid), Text(categoryUid)});
   Task* task = Find(taskUid);
   if (task != nullptr && categoryUid != nullptr) task->categories.emplace_back(categoryUid);
 }
 
 const QxChar* QX_CDECL AddinQX_Task_GetPriorityUID(const QxChar* taskUid) {
+  HostCall call;
   const Task* task = Find(taskUid);
   const QxChar* result = ShortLived(task != nullptr && task->priority ? &*task->priority : nullptr);
-  Log("AddinQX_Task_GetPriorityUID", {Text(taskUid)}, Text(result));
+  if (TheHost().logging) Log("AddinQX_Task_GetPriorityUID", {Text(taskUid)}, Text(result));
   return result;
 }
 
 void QX_CDECL AddinQX_Task_SetPriorityUID(const QxChar* taskUid, const QxChar* priorityUid) {
-  Log("AddinQX_Task_SetPriorityUID", {Text(taskUid), Text(priorityUid)});
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_Task_SetPriorityUID", {Text(taskUid), Text(priorityUid)});
   Task* task = Find(taskUid);
   if (task == nullptr) return;
   if (priorityUid != nullptr) {
@@ -439,12 +547,19 @@ void QX_CDECL AddinQX_Task_SetPriorityUID(const QxChar* taskUid, const QxChar* p
   }
 }
 
-void QX_CDECL AddinQX_ChangesStart(void) { Log("AddinQX_ChangesStart", {}); }
+void QX_CDECL AddinQX_ChangesStart(void) {
+  HostCall call;
+  Log("AddinQX_ChangesStart", {});
+}
 
-void QX_CDECL AddinQX_ChangesEnd(void) { Log("AddinQX_ChangesEnd", {}); }
+void QX_CDECL AddinQX_ChangesEnd(void) {
+  HostCall call;
+  Log("AddinQX_ChangesEnd", {});
+}
 
 void QX_CDECL AddinQX_ShowPopupCustom(const QxChar* markup, int duration) {
-  Log("AddinQX_ShowPopupCustom", {Text(markup), duration});
+  HostCall call;
+  if (TheHost().logging) Log("AddinQX_ShowPopupCustom", {Text(markup), duration});
   TheHost().popups.emplace_back(markup != nullptr ? markup : QX_TEXT(""));
 }
 
@@ -477,8 +592,13 @@ int QxStub_LoadTasksJson(const char* json, char* error, int errorSize) {
     ResetTree();
   } catch (...) {
   }
+  reason = ValidUtf8(reason);
   if (error != nullptr && errorSize > 0) {
-    const size_t size = std::min(reason.size(), static_cast<size_t>(errorSize) - 1);
+    size_t size = std::min(reason.size(), static_cast<size_t>(errorSize) - 1);
+    // Cut between characters, never inside one.
+    while (size > 0 && size < reason.size() && (static_cast<unsigned char>(reason[size]) & 0xC0) == 0x80) {
+      --size;
+    }
     std::memcpy(error, reason.data(), size);
     error[size] = '\0';
   }
@@ -510,9 +630,9 @@ char* QxStub_CallLogJsonLines(void) {
   try {
     std::string out;
     for (const LogEntry& entry : TheHost().log) {
-      nlohmann::json line = nlohmann::json::object();
+      nlohmann::ordered_json line = nlohmann::ordered_json::object();
       line["call"] = entry.call;
-      nlohmann::json args = nlohmann::json::array();
+      nlohmann::ordered_json args = nlohmann::ordered_json::array();
       for (const LogValue& arg : entry.args) args.push_back(ToJson(arg));
       line["args"] = std::move(args);
       if (entry.result) line["result"] = ToJson(*entry.result);

@@ -26,6 +26,11 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 std::string Absolute(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
   char* cwd = ::getcwd(nullptr, 0);
@@ -61,16 +66,20 @@ int ShowDialog(OPENFILENAMEW* request, bool save) {
     if (typed->empty()) continue;
     std::string path = Absolute(*typed);
     const std::string name = NameOf(path);
+    // A folder's name is no file name: the extension must not turn it into one beside it.
+    if (name.empty() || IsFolder(path)) {
+      activeResponder->Refuse(path + ": is a folder. Type a file name.");
+      continue;
+    }
     const std::string defaultExtension = Narrow(request->lpstrDefExt);
-    if (!defaultExtension.empty() && !name.empty() && name.find('.') == std::string::npos) {
+    if (!defaultExtension.empty() && name.find('.') == std::string::npos) {
       path += "." + defaultExtension;
     }
 
-    struct stat folder {};
-    const bool folderExists = ::stat(FolderOf(path).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    const bool folderExists = IsFolder(FolderOf(path));
     struct stat file {};
     const bool exists = ::stat(path.c_str(), &file) == 0;
-    if (name.empty() || (exists && S_ISDIR(file.st_mode))) {
+    if (exists && S_ISDIR(file.st_mode)) {
       activeResponder->Refuse(path + ": is a folder. Type a file name.");
       continue;
     }

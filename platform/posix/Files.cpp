@@ -49,7 +49,10 @@ ssize_t CrLfWrite(void* cookie, const char* data, size_t size) {
   size_t used = 0;
   for (size_t i = 0; i < size; ++i) {
     if (used + 2 > sizeof chunk) {
-      if (!WriteAll(sink->fd, chunk, used)) break;
+      if (!WriteAll(sink->fd, chunk, used)) {
+        sink->failed = true;
+        break;
+      }
       used = 0;
     }
     if (data[i] == '\n') chunk[used++] = '\r';
