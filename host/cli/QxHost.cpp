@@ -6,6 +6,7 @@
 #include "platform/posix/CommDlg.h"
 
 #include <dlfcn.h>
+#include <elf.h>
 #include <unistd.h>
 #include <tinyxml.h>
 
@@ -200,6 +201,27 @@ class CommandLineResponder : public DialogResponder {
   bool answered_ = false;
 };
 
+// dlopen maps a module's segments as its headers describe them; a file cut short gets
+// SIGBUS when the loader touches the missing part. Refuse what the file cannot hold.
+bool SegmentsFitInFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  Elf64_Ehdr header{};
+  if (!in.read(reinterpret_cast<char*>(&header), sizeof header)) return true;  // dlopen says why
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64) {
+    return true;
+  }
+  in.seekg(0, std::ios::end);
+  const auto size = static_cast<unsigned long long>(in.tellg());
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment{};
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(header.e_phoff + i * static_cast<unsigned long long>(header.e_phentsize)));
+    if (!in.read(reinterpret_cast<char*>(&segment), sizeof segment)) return false;
+    if (segment.p_type == PT_LOAD && segment.p_offset + segment.p_filesz > size) return false;
+  }
+  return true;
+}
+
 std::string PopupMessage(const QxChar* markup) {
   TiXmlDocument document;
   document.Parse(Utf8(markup).c_str(), nullptr, TIXML_ENCODING_UTF8);
@@ -225,6 +247,7 @@ int main(int argc, char** argv) {
     Fail((options.tasks ? *options.tasks : std::string("built-in sample")) + ": " + error);
   }
 
+  if (!SegmentsFitInFile(options.plugin)) Fail("cannot load " + options.plugin + ": the file is cut short");
   void* module = ::dlopen(options.plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) Fail("cannot load " + options.plugin + ": " + ::dlerror());
   auto resolve = [&](const char* name) {
