@@ -32,6 +32,12 @@ int WideToCodePage(CodePage codePage, const QxChar* text, char* out, int outSize
 /// 0 on failure or when `outSize` is too small. Malformed UTF-8 becomes U+FFFD.
 int CodePageToWide(CodePage codePage, const char* text, QxChar* out, int outSize);
 
+/// UTF-16 to UTF-8; empty for null and for text that does not convert.
+std::string ToUtf8(const QxChar* text);
+
+/// UTF-8 to UTF-16; empty for text that does not convert.
+QxString FromUtf8(const std::string& text);
+
 enum class FileKind { Missing, Regular, Other };
 
 /// What stands at `path`; a symbolic link counts as Other, so it is never replaced.

@@ -98,7 +98,7 @@ TEST_F(ImportTest, NothingReachesTheHostWhenNoMapLoads) {
       {"UTF-16 LE with byte-order mark", Utf16(full, false)},
       {"UTF-16 BE with byte-order mark", Utf16(full, true)},
       {"UTF-16 LE without byte-order mark", Utf16(withoutBom, false)},
-      {"not XML", std::string("PK\x03\x04\x14\0\x06\0binary", 16)},
+      {"not XML", std::string("PK\x03\x04\x14\0\x06\0binary", 14)},
       {"no element, only a comment", "<?xml version=\"1.0\" ?>\n<!-- ap:Map -->\n"},
       {"one level deeper than allowed", NestedMap(kMaxElementDepth + 1)},
   };

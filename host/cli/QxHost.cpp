@@ -71,25 +71,6 @@ struct Options {
   std::exit(2);
 }
 
-std::string Utf8(const QxChar* text) {
-  if (text == nullptr) return {};
-  const int size = WideToCodePage(CodePage::Utf8, text, nullptr, 0);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideToCodePage(CodePage::Utf8, text, result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
-QxString Wide(const std::string& text) {
-  const int size = CodePageToWide(CodePage::Utf8, text.c_str(), nullptr, 0);
-  if (size <= 1) return {};
-  QxString result(static_cast<size_t>(size), QxChar(0));
-  CodePageToWide(CodePage::Utf8, text.c_str(), result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
 Options ParseOptions(int argc, char** argv) {
   Options options;
   std::vector<std::string> positional;
@@ -224,7 +205,7 @@ bool SegmentsFitInFile(const std::string& path) {
 
 std::string PopupMessage(const QxChar* markup) {
   TiXmlDocument document;
-  document.Parse(Utf8(markup).c_str(), nullptr, TIXML_ENCODING_UTF8);
+  document.Parse(ToUtf8(markup).c_str(), nullptr, TIXML_ENCODING_UTF8);
   const TiXmlElement* border = document.RootElement();
   const TiXmlElement* panel = border != nullptr ? border->FirstChildElement("StackPanel") : nullptr;
   const TiXmlElement* block = panel != nullptr ? panel->FirstChildElement("TextBlock") : nullptr;
@@ -264,13 +245,13 @@ int main(int argc, char** argv) {
   CommandLineResponder responder(options);
   SetDialogResponder(&responder);
 
-  if (options.language) setLanguage(Wide(*options.language).c_str());
+  if (options.language) setLanguage(FromUtf8(*options.language).c_str());
   if (options.command == "captions") {
-    std::cout << Utf8(getMainCommandName()) << '\n' << Utf8(getTaskMenuCommandName()) << '\n';
+    std::cout << ToUtf8(getMainCommandName()) << '\n' << ToUtf8(getTaskMenuCommandName()) << '\n';
   } else if (options.command == "main") {
     executeMainCommand();
   } else {
-    taskMenuCommandExecute(Wide(options.argument).c_str());
+    taskMenuCommandExecute(FromUtf8(options.argument).c_str());
   }
   SetDialogResponder(nullptr);
 

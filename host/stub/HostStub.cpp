@@ -90,30 +90,11 @@ struct Host {
 
 Host& TheHost();
 
-std::string Utf8(const QxChar* text) {
-  if (text == nullptr) return {};
-  const int size = WideToCodePage(CodePage::Utf8, text, nullptr, 0);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideToCodePage(CodePage::Utf8, text, result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
-QxString Wide(const std::string& text) {
-  const int size = CodePageToWide(CodePage::Utf8, text.c_str(), nullptr, 0);
-  if (size <= 1) return {};
-  QxString result(static_cast<size_t>(size), QxChar(0));
-  CodePageToWide(CodePage::Utf8, text.c_str(), result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
 QxString FromAscii(const std::string& text) { return QxString(text.begin(), text.end()); }
 
 LogValue Text(const QxChar* text) {
   if (text == nullptr) return nullptr;
-  return Utf8(text);
+  return ToUtf8(text);
 }
 
 Task* Find(const QxChar* id) {
@@ -205,10 +186,10 @@ void AppendJsonString(std::string& out, const std::string& text) {
 
 void AppendTaskFields(std::string& out, const Task& task) {
   out += "\"id\":";
-  AppendJsonString(out, Utf8(task.id.c_str()));
+  AppendJsonString(out, ToUtf8(task.id.c_str()));
   out += ",\"title\":";
   if (task.title) {
-    AppendJsonString(out, Utf8(task.title->c_str()));
+    AppendJsonString(out, ToUtf8(task.title->c_str()));
   } else {
     out += "null";
   }
@@ -216,11 +197,11 @@ void AppendTaskFields(std::string& out, const Task& task) {
   out += ",\"categories\":[";
   for (size_t i = 0; i < task.categories.size(); ++i) {
     if (i > 0) out += ',';
-    AppendJsonString(out, Utf8(task.categories[i].c_str()));
+    AppendJsonString(out, ToUtf8(task.categories[i].c_str()));
   }
   out += "],\"priority\":";
   if (task.priority) {
-    AppendJsonString(out, Utf8(task.priority->c_str()));
+    AppendJsonString(out, ToUtf8(task.priority->c_str()));
   } else {
     out += "null";
   }
@@ -235,7 +216,7 @@ std::string TreeJson() {
   const Host& host = TheHost();
   std::string out = "{\"title\":";
   if (host.root->title) {
-    AppendJsonString(out, Utf8(host.root->title->c_str()));
+    AppendJsonString(out, ToUtf8(host.root->title->c_str()));
   } else {
     out += "null";
   }
@@ -331,7 +312,7 @@ void LoadTree(const nlohmann::json& document) {
   };
   auto text = [&](const json& value, size_t place, const std::string& field) -> QxString {
     if (!value.is_string()) fail(place, field.c_str(), "expected a string");
-    return Wide(value.get<std::string>());
+    return FromUtf8(value.get<std::string>());
   };
   auto readFields = [&](const json& object, Task& task, size_t place) {
     const auto present = object.find("present");
@@ -378,7 +359,7 @@ void LoadTree(const nlohmann::json& document) {
       if (hasId) {
         id = text(*given, item.place, "/id");
         if (id.empty()) fail(item.place, "/id", "empty id");
-        if (host.index.count(id) != 0) fail(item.place, "/id", "duplicate id \"" + Utf8(id.c_str()) + "\"");
+        if (host.index.count(id) != 0) fail(item.place, "/id", "duplicate id \"" + ToUtf8(id.c_str()) + "\"");
         task = NewTask(item.parent, std::move(id));
       } else {
         // Not indexed until it has its generated id.

@@ -39,25 +39,6 @@ std::string Absolute(const std::string& path) {
   return result;
 }
 
-std::string Narrow(const QxChar* text) {
-  if (text == nullptr) return {};
-  const int size = WideToCodePage(CodePage::Utf8, text, nullptr, 0);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideToCodePage(CodePage::Utf8, text, result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
-QxString Wide(const std::string& text) {
-  const int size = CodePageToWide(CodePage::Utf8, text.c_str(), nullptr, 0);
-  if (size <= 0) return {};
-  QxString result(static_cast<size_t>(size), u'\0');
-  CodePageToWide(CodePage::Utf8, text.c_str(), result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
-
 int ShowDialog(OPENFILENAMEW* request, bool save) {
   if (request == nullptr || request->lpstrFile == nullptr || request->nMaxFile == 0) return 0;
   for (int attempt = 0; attempt < kMaxAttempts && activeResponder != nullptr; ++attempt) {
@@ -71,7 +52,7 @@ int ShowDialog(OPENFILENAMEW* request, bool save) {
       activeResponder->Refuse(path + ": is a folder. Type a file name.");
       continue;
     }
-    const std::string defaultExtension = Narrow(request->lpstrDefExt);
+    const std::string defaultExtension = ToUtf8(request->lpstrDefExt);
     if (!defaultExtension.empty() && name.find('.') == std::string::npos) {
       path += "." + defaultExtension;
     }
@@ -102,7 +83,7 @@ int ShowDialog(OPENFILENAMEW* request, bool save) {
       continue;
     }
 
-    const QxString chosen = Wide(path);
+    const QxString chosen = FromUtf8(path);
     // As on Windows, a path longer than the caller's buffer fails the dialog.
     if (chosen.empty() || chosen.size() + 1 > request->nMaxFile) return 0;
     chosen.copy(request->lpstrFile, chosen.size());

@@ -12,23 +12,9 @@
 
 namespace qxtest {
 
-std::string Utf8(const QxString& text) {
-  const int size = WideToCodePage(CodePage::Utf8, text.c_str(), nullptr, 0);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideToCodePage(CodePage::Utf8, text.c_str(), result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
+std::string Utf8(const QxString& text) { return ToUtf8(text.c_str()); }
 
-QxString Wide(const std::string& utf8) {
-  const int size = CodePageToWide(CodePage::Utf8, utf8.c_str(), nullptr, 0);
-  if (size <= 1) return {};
-  QxString result(static_cast<size_t>(size), QxChar(0));
-  CodePageToWide(CodePage::Utf8, utf8.c_str(), result.data(), size);
-  result.resize(static_cast<size_t>(size) - 1);
-  return result;
-}
+QxString Wide(const std::string& utf8) { return FromUtf8(utf8); }
 
 namespace {
 
