@@ -18,17 +18,17 @@ std::string Fixture(const std::string& name) {
 }
 
 // A topic as the export builds it: sub-topics first, then the title; absent: an empty topic.
-struct TopicSpec {
+struct TopicShape {
   const char* title;  // null: a task the host reports absent
-  std::vector<TopicSpec> children;
+  std::vector<TopicShape> children;
 };
 
-void AddTopic(TiXmlElement* topic, const TopicSpec& spec) {
-  if (spec.title == nullptr) return;
-  if (!spec.children.empty()) {
+void AddTopic(TiXmlElement* topic, const TopicShape& shape) {
+  if (shape.title == nullptr) return;
+  if (!shape.children.empty()) {
     auto* subTopics = new TiXmlElement(kSubTopics);
     topic->LinkEndChild(subTopics);
-    for (const TopicSpec& child : spec.children) {
+    for (const TopicShape& child : shape.children) {
       auto* childTopic = new TiXmlElement(kTopic);
       subTopics->LinkEndChild(childTopic);
       AddTopic(childTopic, child);
@@ -36,11 +36,11 @@ void AddTopic(TiXmlElement* topic, const TopicSpec& spec) {
   }
   auto* text = new TiXmlElement(kText);
   topic->LinkEndChild(text);
-  text->SetAttribute(kPlainText, spec.title);
+  text->SetAttribute(kPlainText, shape.title);
   text->LinkEndChild(new TiXmlElement(kFont));
 }
 
-void BuildMap(TiXmlDocument& document, const TopicSpec& central) {
+void BuildMap(TiXmlDocument& document, const TopicShape& central) {
   document.LinkEndChild(new TiXmlDeclaration(kXmlVersion, kXmlEncoding, ""));
   auto* map = new TiXmlElement(kMap);
   document.LinkEndChild(map);
@@ -77,7 +77,7 @@ struct LayoutCase {
   const char* name;
   const char* tasks;  // the start task has id "s"
   const char* fixture;
-  TopicSpec central;
+  TopicShape central;
 };
 
 TEST_F(MapFileTest, ExportAndDirectSaveWriteTheFixtureBytes) {
