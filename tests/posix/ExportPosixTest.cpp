@@ -1,16 +1,12 @@
 // The export where only a POSIX system can set the scene: a host thread with a small stack,
 // and a folder in which no file can be created even by root.
-#include <pthread.h>
-
 #include "support/TestSupport.h"
+#include "support/posix/HostStack.h"
 
 namespace qxtest {
 namespace {
 
 class ExportPosixTest : public HostTest {};
-
-// 1 MiB: the stack of the host's main thread on Windows.
-constexpr size_t kHostStackSize = 1024 * 1024;
 
 TEST_F(ExportPosixTest, TooDeepTreeFailsCleanlyOnAOneMebibyteStack) {
   QxStub_SetCallLog(0);
@@ -21,20 +17,7 @@ TEST_F(ExportPosixTest, TooDeepTreeFailsCleanlyOnAOneMebibyteStack) {
   const std::string path = PathOf("deep.xmmap");
   dialog_.answers = {path};
   ExportModule().SetDialogScript(&dialog_);
-  pthread_attr_t attributes;
-  ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, kHostStackSize), 0);
-  pthread_t thread;
-  const int started = pthread_create(
-      &thread, &attributes,
-      [](void*) -> void* {
-        ExportModule().ExecuteMainCommand();
-        return nullptr;
-      },
-      nullptr);
-  pthread_attr_destroy(&attributes);
-  ASSERT_EQ(started, 0);
-  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  ASSERT_TRUE(RunOnHostStack([] { ExportModule().ExecuteMainCommand(); }));
   ExportModule().SetDialogScript(nullptr);
 
   EXPECT_FALSE(FileExists(path));

@@ -3,17 +3,13 @@
 #include "ImportTestSupport.h"
 
 #include "mapdoc/MapFile.h"
-
-#include <pthread.h>
+#include "support/posix/HostStack.h"
 
 #include <algorithm>
 #include <filesystem>
 
 namespace qxtest {
 namespace {
-
-// 1 MiB: the stack of the host's main thread on Windows.
-constexpr size_t kHostStackSize = 1024 * 1024;
 
 class ImportPosixTest : public HostTest {
  protected:
@@ -22,20 +18,7 @@ class ImportPosixTest : public HostTest {
     dialog_.answers = {path};
     dialog_.requests.clear();
     ImportModule().SetDialogScript(&dialog_);
-    pthread_attr_t attributes;
-    ASSERT_EQ(pthread_attr_init(&attributes), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attributes, kHostStackSize), 0);
-    pthread_t thread;
-    const int started = pthread_create(
-        &thread, &attributes,
-        [](void*) -> void* {
-          ImportModule().ExecuteMainCommand();
-          return nullptr;
-        },
-        nullptr);
-    pthread_attr_destroy(&attributes);
-    ASSERT_EQ(started, 0);
-    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    ASSERT_TRUE(RunOnHostStack([] { ImportModule().ExecuteMainCommand(); }));
     ImportModule().SetDialogScript(nullptr);
     ASSERT_EQ(dialog_.requests.size(), 1u);
   }
