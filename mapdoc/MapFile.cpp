@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -20,7 +21,51 @@ bool SaveToFile(const TiXmlDocument& document, std::FILE* file) {
   return CloseFile(file) && written;
 }
 
+// Per state, the bytes that change nothing there but the previous byte: not markup, quotes,
+// CR, NUL or the first byte of a multi-byte character. Runs of them are skipped at once.
+struct PlainBytes {
+  bool text[256] = {};
+  bool startTag[256] = {};
+  bool quoted[256] = {};
+  bool endTag[256] = {};
+};
+
+constexpr PlainBytes MakePlainBytes() {
+  PlainBytes plain;
+  for (int b = 0; b < 256; ++b) {
+    const bool special = b == 0 || b == '\r';
+    const bool lead = b >= 0xC2 && b <= 0xF4;
+    const bool quote = b == '"' || b == '\'';
+    plain.text[b] = !special && !lead && b != '<';
+    plain.quoted[b] = !special && !lead && !quote;
+    plain.startTag[b] = !special && !quote && b != '>';
+    plain.endTag[b] = !special && b != '>';
+  }
+  return plain;
+}
+
+constexpr PlainBytes kPlainBytes = MakePlainBytes();
+
+// How many bytes follow `lead` in the character it starts, as the library reckons: it trusts
+// the first byte and steps over the rest, whatever they are.
+int CharacterRest(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return 0;
+}
+
 }  // namespace
+
+const bool* ElementDepthScanner::PlainBytesOf(State state) {
+  switch (state) {
+    case State::Text: return kPlainBytes.text;
+    case State::StartTag: return kPlainBytes.startTag;
+    case State::Quoted: return kPlainBytes.quoted;
+    case State::EndTag: return kPlainBytes.endTag;
+    default: return nullptr;
+  }
+}
 
 std::string WithoutXmlForbiddenCharacters(const char* text) {
   std::string result;
@@ -44,6 +89,29 @@ std::string WithoutXmlForbiddenCharacters(const char* text) {
 void ElementDepthScanner::Feed(const char* data, std::size_t size) {
   const char* const end = data + size;
   for (const char* p = data; p < end && !Exceeded(); ++p) {
+    if (characterRest_ == 0 && previous_ != '\r') {
+      if (const bool* plain = PlainBytesOf(state_)) {
+        // Where the library steps over whole characters, a character whose other bytes hold
+        // no CR (one byte less with CR LF) and no NUL (refused) is just as plain.
+        const bool wholeCharacters = state_ == State::Text || state_ == State::Quoted;
+        const char* const run = p;
+        while (p < end) {
+          const auto byte = static_cast<unsigned char>(*p);
+          if (plain[byte]) {
+            ++p;
+            continue;
+          }
+          const int rest = wholeCharacters ? CharacterRest(byte) : 0;
+          if (rest == 0 || end - p <= rest) break;
+          bool whole = true;
+          for (int k = 1; k <= rest; ++k) whole = whole && p[k] != '\r' && p[k] != '\0';
+          if (!whole) break;
+          p += rest + 1;
+        }
+        if (p != run) previous_ = p[-1];
+        if (p == end) break;
+      }
+    }
     char c = *p;
     // The library reads CR LF and a lone CR as one LF, and nothing after a NUL byte.
     if (c == '\n' && previous_ == '\r') {
@@ -184,10 +252,7 @@ bool ElementDepthScanner::SkipsCharacterRest(char c) {
     --characterRest_;
     return true;
   }
-  const auto u = static_cast<unsigned char>(c);
-  if (u >= 0xC2 && u <= 0xDF) characterRest_ = 1;
-  else if (u >= 0xE0 && u <= 0xEF) characterRest_ = 2;
-  else if (u >= 0xF0 && u <= 0xF4) characterRest_ = 3;
+  characterRest_ = CharacterRest(static_cast<unsigned char>(c));
   return false;
 }
 
@@ -311,22 +376,53 @@ bool SaveMapDocument(const TiXmlDocument& document, const QxChar* path) {
   return false;
 }
 
+namespace {
+
+// As the library's own file loading does before parsing: CR LF and a lone CR become LF, and
+// the text ends at its first NUL byte. Returns the new length.
+size_t NormalizeLineBreaks(char* text, size_t length) {
+  const auto* nul = static_cast<const char*>(std::memchr(text, '\0', length));
+  const char* const stop = nul != nullptr ? nul : text + length;
+  const char* p = text;
+  char* q = text;
+  while (p < stop) {
+    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+    const char* const runEnd = cr != nullptr ? cr : stop;
+    if (q != p) std::memmove(q, p, static_cast<size_t>(runEnd - p));
+    q += runEnd - p;
+    p = runEnd;
+    if (cr != nullptr) {
+      *q++ = '\n';
+      ++p;
+      if (p < stop && *p == '\n') ++p;
+    }
+  }
+  return static_cast<size_t>(q - text);
+}
+
+}  // namespace
+
 bool LoadMapDocument(TiXmlDocument& document, const QxChar* path) {
   if (path == nullptr || path[0] == 0) return false;
   std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return false;
-  ElementDepthScanner scanner(kMaxElementDepth);
-  // On the heap: the parse that follows needs all the stack there is.
-  std::vector<char> chunk(64 * 1024);
-  size_t got;
-  while (!scanner.Exceeded() && (got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-    scanner.Feed(chunk.data(), got);
-  }
-  bool loaded = false;
-  if (!scanner.Exceeded() && scanner.Readable() && !std::ferror(file) &&
-      std::fseek(file, 0, SEEK_SET) == 0) {
-    loaded = document.LoadFile(file, TIXML_ENCODING_UTF8);
+  // Read once, whole, as the library would: the depth check and the parse share the copy.
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  std::unique_ptr<char[]> text;
+  if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+    // A file too large for memory is refused, not thrown into the host.
+    text.reset(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
+    if (text && std::fread(text.get(), static_cast<size_t>(length), 1, file) != 1) text.reset();
   }
   std::fclose(file);
-  return loaded;
+  if (!text) return false;
+
+  ElementDepthScanner scanner(kMaxElementDepth);
+  scanner.Feed(text.get(), static_cast<size_t>(length));
+  if (scanner.Exceeded() || !scanner.Readable()) return false;
+  text[NormalizeLineBreaks(text.get(), static_cast<size_t>(length))] = '\0';
+  document.Clear();
+  document.Parse(text.get(), nullptr, TIXML_ENCODING_UTF8);
+  return !document.Error();
 }

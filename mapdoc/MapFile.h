@@ -56,6 +56,7 @@ class ElementDepthScanner {
     DeclQuoted, DeclUnquoted,
     Stopped,  // the library stops reading here: nothing after it can nest
   };
+  static const bool* PlainBytesOf(State state);
   void DeclarationStep(char c);
   void DeclarationByte(char c);
   bool SkipsWhiteSpace(char c);

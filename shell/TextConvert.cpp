@@ -1,5 +1,8 @@
 #include "shell/TextConvert.h"
 
+#include <climits>
+#include <string>
+
 namespace {
 
 CodePage Select(unsigned char codePage) {
@@ -8,10 +11,20 @@ CodePage Select(unsigned char codePage) {
 
 }  // namespace
 
+// Every UTF-16 unit takes at most three bytes in UTF-8 and in any ANSI code page, and every
+// byte at most one UTF-16 unit; a buffer of that bound saves asking for the size first.
+constexpr size_t kMaxBytesPerUnit = 3;
+
 WideToMultiByteText::WideToMultiByteText(const QxChar* text, unsigned char codePage) {
   if (text == nullptr || text[0] == 0) return;
-  const int size = WideToCodePage(Select(codePage), text, nullptr, 0);
-  if (size <= 0) return;
+  const size_t units = std::char_traits<QxChar>::length(text);
+  int size = 0;
+  if (units < (INT_MAX - 1) / kMaxBytesPerUnit) {
+    size = static_cast<int>(units * kMaxBytesPerUnit + 1);
+  } else {
+    size = WideToCodePage(Select(codePage), text, nullptr, 0);
+    if (size <= 0) return;
+  }
   // One spare zero byte beyond the terminator, as the buffer has always had.
   std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(size) + 1]());
   if (WideToCodePage(Select(codePage), text, buffer.get(), size + 1) <= 0) return;
@@ -20,8 +33,14 @@ WideToMultiByteText::WideToMultiByteText(const QxChar* text, unsigned char codeP
 
 MultiByteToWideText::MultiByteToWideText(const char* text, unsigned char codePage) {
   if (text == nullptr) return;
-  const int size = CodePageToWide(Select(codePage), text, nullptr, 0);
-  if (size <= 0) return;
+  const size_t bytes = std::char_traits<char>::length(text);
+  int size = 0;
+  if (bytes < INT_MAX - 1) {
+    size = static_cast<int>(bytes + 1);
+  } else {
+    size = CodePageToWide(Select(codePage), text, nullptr, 0);
+    if (size <= 0) return;
+  }
   std::unique_ptr<QxChar[]> buffer(new QxChar[static_cast<size_t>(size) + 1]());
   if (CodePageToWide(Select(codePage), text, buffer.get(), size + 1) <= 0) return;
   result_ = std::move(buffer);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -22,7 +23,7 @@
 namespace {
 
 struct Task {
-  QxString id;
+  QxString id;  // never changes once indexed: the index keeps views of it
   std::optional<QxString> title;
   bool present = true;
   std::vector<QxString> categories;
@@ -74,9 +75,13 @@ class ReusedBuffer {
 
 struct Host {
   std::vector<std::unique_ptr<Task>> tasks;
-  std::unordered_map<QxString, Task*> index;
+  // Ids given by a task file, and the root's; keyed by views of the tasks' own ids, so that a
+  // lookup copies nothing.
+  std::unordered_map<std::basic_string_view<QxChar>, Task*> index;
+  // Ids made here, "t" and a number, by that number: a lookup touches only the task.
+  std::vector<Task*> generated;
   Task* root = nullptr;
-  unsigned long nextId = 1;
+  size_t nextId = 1;
   ReusedBuffer titleBuffer;  // until the next AddinQX_Task_GetTitle
   ReusedBuffer shortLived;   // category, priority and new-task identifiers: until the next call
   unsigned long callNumber = 0;
@@ -97,37 +102,71 @@ LogValue Text(const QxChar* text) {
   return ToUtf8(text);
 }
 
+// The number of an id as FreshId makes them ("t1", "t2", ...); 0 for any other id.
+size_t GeneratedNumber(const QxChar* id) {
+  if (id[0] != 't' || id[1] < '1' || id[1] > '9') return 0;
+  size_t number = 0;
+  int digits = 0;
+  for (const QxChar* p = id + 1; *p != 0; ++p) {
+    if (*p < '0' || *p > '9' || ++digits > 18) return 0;
+    number = number * 10 + static_cast<size_t>(*p - '0');
+  }
+  return number;
+}
+
 Task* Find(const QxChar* id) {
   if (id == nullptr) return nullptr;
   Host& host = TheHost();
-  const auto found = host.index.find(id);
+  const size_t number = GeneratedNumber(id);
+  if (number != 0 && number < host.generated.size() && host.generated[number] != nullptr) {
+    return host.generated[number];
+  }
+  const auto found = host.index.find(std::basic_string_view<QxChar>(id));
   return found == host.index.end() ? nullptr : found->second;
 }
 
-Task* NewTask(Task* parent, QxString id) {
+// A task without id yet: GiveId or GiveFreshId follows.
+Task* NewTask(Task* parent) {
   Host& host = TheHost();
   host.tasks.push_back(std::make_unique<Task>());
   Task* task = host.tasks.back().get();
-  task->id = std::move(id);
-  host.index.emplace(task->id, task);
   if (parent != nullptr) parent->children.push_back(task);
   return task;
 }
 
-QxString FreshId() {
+void GiveId(Task* task, QxString id) {
+  task->id = std::move(id);
+  TheHost().index.emplace(task->id, task);
+}
+
+// The next "t" and number that no task file has taken.
+void GiveFreshId(Task* task) {
   Host& host = TheHost();
   for (;;) {
-    QxString id = FromAscii("t" + std::to_string(host.nextId++));
-    if (host.index.count(id) == 0) return id;
+    const size_t number = host.nextId++;
+    QxString id = FromAscii("t" + std::to_string(number));
+    if (host.index.count(id) != 0) continue;
+    task->id = std::move(id);
+    if (host.generated.size() <= number) host.generated.resize(number + 1, nullptr);
+    host.generated[number] = task;
+    return;
   }
+}
+
+Task* NewTaskWithFreshId(Task* parent) {
+  Task* task = NewTask(parent);
+  GiveFreshId(task);
+  return task;
 }
 
 void ResetTree() {
   Host& host = TheHost();
   host.index.clear();
+  host.generated.clear();
   host.tasks.clear();
   host.nextId = 1;
-  host.root = NewTask(nullptr, FromAscii("root"));
+  host.root = NewTask(nullptr);
+  GiveId(host.root, FromAscii("root"));
 }
 
 Host& TheHost() {
@@ -360,12 +399,10 @@ void LoadTree(const nlohmann::json& document) {
         id = text(*given, item.place, "/id");
         if (id.empty()) fail(item.place, "/id", "empty id");
         if (host.index.count(id) != 0) fail(item.place, "/id", "duplicate id \"" + ToUtf8(id.c_str()) + "\"");
-        task = NewTask(item.parent, std::move(id));
+        task = NewTask(item.parent);
+        GiveId(task, std::move(id));
       } else {
-        // Not indexed until it has its generated id.
-        host.tasks.push_back(std::make_unique<Task>());
-        task = host.tasks.back().get();
-        item.parent->children.push_back(task);
+        task = NewTask(item.parent);
         withoutId.push_back(task);
       }
       const auto title = object.find("title");
@@ -383,10 +420,7 @@ void LoadTree(const nlohmann::json& document) {
     }
   }
   // Now that every given id is known, the others get fresh ones, in document order.
-  for (Task* task : withoutId) {
-    task->id = FreshId();
-    host.index.emplace(task->id, task);
-  }
+  for (Task* task : withoutId) GiveFreshId(task);
 }
 
 }  // namespace
@@ -443,7 +477,7 @@ const QxChar* QX_CDECL AddinQX_Task_Insert(const QxChar* reserved1, const QxChar
   const QxChar* result = nullptr;
   const bool refused = host.failingTitle && title != nullptr && *host.failingTitle == title;
   if (parent != nullptr && !refused) {
-    Task* task = NewTask(parent, FreshId());
+    Task* task = NewTaskWithFreshId(parent);
     task->title = QxString(title != nullptr ? title : QX_TEXT(""));
     task->inserted = true;
     task->currentDate = currentDate;
@@ -597,7 +631,7 @@ char* QxStub_TasksJson(void) {
 const QxChar* QxStub_AddTask(const QxChar* parentUid, const QxChar* title, int present) {
   Task* parent = Find(parentUid);
   if (parent == nullptr) return nullptr;
-  Task* task = NewTask(parent, FreshId());
+  Task* task = NewTaskWithFreshId(parent);
   if (title != nullptr) task->title = QxString(title);
   task->present = present != 0;
   return task->id.c_str();

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -41,25 +42,43 @@ bool WriteAll(int fd, const char* data, size_t size) {
 struct CrLfSink {
   int fd;
   bool failed;
+  size_t used = 0;
+  char chunk[64 * 1024];  // in the sink, not on the stack: saves run deep in the host's
 };
 
-ssize_t CrLfWrite(void* cookie, const char* data, size_t size) {
-  auto* sink = static_cast<CrLfSink*>(cookie);
-  char chunk[8192];
-  size_t used = 0;
-  for (size_t i = 0; i < size; ++i) {
-    if (used + 2 > sizeof chunk) {
-      if (!WriteAll(sink->fd, chunk, used)) {
-        sink->failed = true;
-        break;
-      }
-      used = 0;
-    }
-    if (data[i] == '\n') chunk[used++] = '\r';
-    chunk[used++] = data[i];
+bool Flush(CrLfSink& sink) {
+  if (!sink.failed && !WriteAll(sink.fd, sink.chunk, sink.used)) sink.failed = true;
+  sink.used = 0;
+  return !sink.failed;
+}
+
+bool Put(CrLfSink& sink, const char* data, size_t size) {
+  while (size > 0 && !sink.failed) {
+    if (sink.used == sizeof sink.chunk && !Flush(sink)) break;
+    const size_t part = std::min(size, sizeof sink.chunk - sink.used);
+    std::memcpy(sink.chunk + sink.used, data, part);
+    sink.used += part;
+    data += part;
+    size -= part;
   }
-  if (sink->failed || !WriteAll(sink->fd, chunk, used)) {
-    sink->failed = true;
+  return !sink.failed;
+}
+
+// Runs without LF are copied as they are; each LF becomes CR LF.
+ssize_t CrLfWrite(void* cookie, const char* data, size_t size) {
+  auto& sink = *static_cast<CrLfSink*>(cookie);
+  const char* const end = data + size;
+  for (const char* run = data; run < end;) {
+    const auto* lf = static_cast<const char*>(std::memchr(run, '\n', static_cast<size_t>(end - run)));
+    if (lf == nullptr) {
+      Put(sink, run, static_cast<size_t>(end - run));
+      break;
+    }
+    if (!Put(sink, run, static_cast<size_t>(lf - run)) || !Put(sink, "\r\n", 2)) break;
+    run = lf + 1;
+  }
+  // The stream's own buffer holds the data until now, so ours need not outlive the call.
+  if (!Flush(sink)) {
     errno = errno ? errno : EIO;
     return -1;
   }
@@ -84,7 +103,10 @@ std::FILE* CrLfStream(int fd) {
   if (file == nullptr) {
     ::close(fd);
     delete sink;
+    return nullptr;
   }
+  // Fewer, larger writes than the default buffer gives.
+  std::setvbuf(file, nullptr, _IOFBF, sizeof sink->chunk / 2);
   return file;
 }
 
