@@ -36,22 +36,21 @@ class ChangeBatch {
 }  // namespace
 
 void ImportTopic(const TiXmlElement* topic, const QxChar* parent) {
-  QxString title;
-  {
-    const TiXmlElement* text = FirstChild(topic, kText);
-    MultiByteToWideText converted(text != nullptr ? text->Attribute(kPlainText) : nullptr,
-                                  kUtf8CodePage);
-    if (converted.Result() != nullptr) title = converted.Result();
-  }
-
   const double maxDate = AddinQX_GetMaxDate();
   const double minDate = AddinQX_GetMinDate();
   const double currentDate = AddinQX_GetCurrDate();
-  const QxChar* inserted =
-      AddinQX_Task_Insert(kEmpty, parent, title.c_str(), currentDate, 0, kEmpty, minDate, maxDate);
-  // Without a task there is nothing to give categories or sub-tasks to.
-  if (inserted == nullptr) return;
-  const QxString newUid(inserted);
+  QxString newUid;
+  {
+    const TiXmlElement* text = FirstChild(topic, kText);
+    const MultiByteToWideText title(text != nullptr ? text->Attribute(kPlainText) : nullptr,
+                                    kUtf8CodePage);
+    const QxChar* inserted =
+        AddinQX_Task_Insert(kEmpty, parent, title.Result() != nullptr ? title.Result() : kEmpty,
+                            currentDate, 0, kEmpty, minDate, maxDate);
+    // Without a task there is nothing to give categories or sub-tasks to.
+    if (inserted == nullptr) return;
+    newUid = inserted;
+  }
 
   const int categoryCount = AddinQX_Task_GetCategoriesCount(parent);
   for (int i = 0; i < categoryCount; ++i) {

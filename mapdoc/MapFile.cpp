@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,7 +23,8 @@ bool SaveToFile(const TiXmlDocument& document, std::FILE* file) {
 }
 
 // Per state, the bytes that change nothing there but the previous byte: not markup, quotes,
-// CR, NUL or the first byte of a multi-byte character. Runs of them are skipped at once.
+// NUL or the first byte of a multi-byte character. Runs of them are skipped at once. (CR LF
+// counting as one byte matters only inside a multi-byte character.)
 struct PlainBytes {
   bool text[256] = {};
   bool startTag[256] = {};
@@ -33,7 +35,7 @@ struct PlainBytes {
 constexpr PlainBytes MakePlainBytes() {
   PlainBytes plain;
   for (int b = 0; b < 256; ++b) {
-    const bool special = b == 0 || b == '\r';
+    const bool special = b == 0;
     const bool lead = b >= 0xC2 && b <= 0xF4;
     const bool quote = b == '"' || b == '\'';
     plain.text[b] = !special && !lead && b != '<';
@@ -56,6 +58,65 @@ int CharacterRest(unsigned char lead) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+bool HasZeroByte(std::uint64_t word) { return ((word - kOnes) & ~word & kHighBits) != 0; }
+bool HasByte(std::uint64_t word, unsigned char byte) { return HasZeroByte(word ^ (kOnes * byte)); }
+
+// A quick test of eight bytes at once: true when none of them is NUL or one of `stops`, nor
+// (with `high`) 0x80 or above. Whatever fails goes byte by byte.
+struct WordTest {
+  std::uint64_t high;
+  unsigned char stops[3];
+  bool Plain(std::uint64_t word) const {
+    return (word & high) == 0 && !HasZeroByte(word) && !HasByte(word, stops[0]) &&
+           !HasByte(word, stops[1]) && !HasByte(word, stops[2]);
+  }
+};
+
+}  // namespace
+
+// Steps over the bytes from `p` that change nothing but the previous byte in the current
+// state; returns where the first byte that matters stands (or `end`).
+const char* ElementDepthScanner::SkipPlain(const char* p, const char* const end) {
+  const bool* plain = PlainBytesOf(state_);
+  if (plain == nullptr) return p;
+  WordTest test{};
+  switch (state_) {
+    case State::Text: test = {kHighBits, {'<', '<', '<'}}; break;
+    case State::Quoted: test = {kHighBits, {'"', '\'', '"'}}; break;
+    case State::StartTag: test = {0, {'"', '\'', '>'}}; break;
+    default: test = {0, {'>', '>', '>'}}; break;
+  }
+  // Where the library steps over whole characters, a character whose other bytes hold no CR
+  // (one byte less with CR LF) and no NUL (refused) is just as plain.
+  const bool wholeCharacters = state_ == State::Text || state_ == State::Quoted;
+  const char* const run = p;
+  while (p < end) {
+    std::uint64_t word;
+    if (end - p >= 8 && (std::memcpy(&word, p, 8), test.Plain(word))) {
+      p += 8;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(*p);
+    if (plain[byte]) {
+      ++p;
+      continue;
+    }
+    const int rest = wholeCharacters ? CharacterRest(byte) : 0;
+    if (rest == 0 || end - p <= rest) break;
+    bool whole = true;
+    for (int k = 1; k <= rest; ++k) whole = whole && p[k] != '\r' && p[k] != '\0';
+    if (!whole) break;
+    p += rest + 1;
+  }
+  if (p != run) previous_ = p[-1];
+  return p;
+}
 
 const bool* ElementDepthScanner::PlainBytesOf(State state) {
   switch (state) {
@@ -89,28 +150,9 @@ std::string WithoutXmlForbiddenCharacters(const char* text) {
 void ElementDepthScanner::Feed(const char* data, std::size_t size) {
   const char* const end = data + size;
   for (const char* p = data; p < end && !Exceeded(); ++p) {
-    if (characterRest_ == 0 && previous_ != '\r') {
-      if (const bool* plain = PlainBytesOf(state_)) {
-        // Where the library steps over whole characters, a character whose other bytes hold
-        // no CR (one byte less with CR LF) and no NUL (refused) is just as plain.
-        const bool wholeCharacters = state_ == State::Text || state_ == State::Quoted;
-        const char* const run = p;
-        while (p < end) {
-          const auto byte = static_cast<unsigned char>(*p);
-          if (plain[byte]) {
-            ++p;
-            continue;
-          }
-          const int rest = wholeCharacters ? CharacterRest(byte) : 0;
-          if (rest == 0 || end - p <= rest) break;
-          bool whole = true;
-          for (int k = 1; k <= rest; ++k) whole = whole && p[k] != '\r' && p[k] != '\0';
-          if (!whole) break;
-          p += rest + 1;
-        }
-        if (p != run) previous_ = p[-1];
-        if (p == end) break;
-      }
+    if (characterRest_ == 0) {
+      p = SkipPlain(p, end);
+      if (p == end) break;
     }
     char c = *p;
     // The library reads CR LF and a lone CR as one LF, and nothing after a NUL byte.
@@ -379,24 +421,37 @@ bool SaveMapDocument(const TiXmlDocument& document, const QxChar* path) {
 namespace {
 
 // As the library's own file loading does before parsing: CR LF and a lone CR become LF, and
-// the text ends at its first NUL byte. Returns the new length.
-size_t NormalizeLineBreaks(char* text, size_t length) {
-  const auto* nul = static_cast<const char*>(std::memchr(text, '\0', length));
-  const char* const stop = nul != nullptr ? nul : text + length;
+// the text ends at its first NUL byte. The scanner reads each stretch as soon as it is
+// written, while it is still in the cache. Returns the new length.
+size_t NormalizeAndScan(char* text, size_t length, ElementDepthScanner& scanner) {
+  constexpr size_t kStretch = 64 * 1024;
+  const char* const end = text + length;
   const char* p = text;
   char* q = text;
-  while (p < stop) {
-    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
-    const char* const runEnd = cr != nullptr ? cr : stop;
-    if (q != p) std::memmove(q, p, static_cast<size_t>(runEnd - p));
-    q += runEnd - p;
-    p = runEnd;
-    if (cr != nullptr) {
-      *q++ = '\n';
-      ++p;
-      if (p < stop && *p == '\n') ++p;
+  bool nul = false;
+  while (p < end && !nul && !scanner.Exceeded()) {
+    const char* stretchEnd = p + std::min(kStretch, static_cast<size_t>(end - p));
+    if (const auto* found = static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(stretchEnd - p)))) {
+      stretchEnd = found;
+      nul = true;
     }
+    char* const written = q;
+    while (p < stretchEnd) {
+      const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stretchEnd - p)));
+      const char* const runEnd = cr != nullptr ? cr : stretchEnd;
+      if (q != p) std::memmove(q, p, static_cast<size_t>(runEnd - p));
+      q += runEnd - p;
+      p = runEnd;
+      if (cr != nullptr) {
+        *q++ = '\n';
+        ++p;
+        if (p < end && *p == '\n') ++p;  // a NUL here ends the text instead
+      }
+    }
+    scanner.Feed(written, static_cast<size_t>(q - written));
   }
+  // The scanner refuses a NUL byte where it would matter, as it does in a raw file.
+  if (nul) scanner.Feed("", 1);
   return static_cast<size_t>(q - text);
 }
 
@@ -419,9 +474,9 @@ bool LoadMapDocument(TiXmlDocument& document, const QxChar* path) {
   if (!text) return false;
 
   ElementDepthScanner scanner(kMaxElementDepth);
-  scanner.Feed(text.get(), static_cast<size_t>(length));
+  const size_t normalized = NormalizeAndScan(text.get(), static_cast<size_t>(length), scanner);
   if (scanner.Exceeded() || !scanner.Readable()) return false;
-  text[NormalizeLineBreaks(text.get(), static_cast<size_t>(length))] = '\0';
+  text[normalized] = '\0';
   document.Clear();
   document.Parse(text.get(), nullptr, TIXML_ENCODING_UTF8);
   return !document.Error();

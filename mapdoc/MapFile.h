@@ -57,6 +57,7 @@ class ElementDepthScanner {
     Stopped,  // the library stops reading here: nothing after it can nest
   };
   static const bool* PlainBytesOf(State state);
+  const char* SkipPlain(const char* p, const char* end);
   void DeclarationStep(char c);
   void DeclarationByte(char c);
   bool SkipsWhiteSpace(char c);

@@ -183,8 +183,14 @@ TEST_F(MapFileTest, HandWrittenFilesAreReadByTheLoaderRules) {
     for (char c : narrow) wide += std::string{c, '\0'};
     return wide;
   }();
+  // A CR LF whose CR ends the loader's first 64 KiB stretch and whose LF starts the next.
+  const std::string padding = [] {
+    const std::string probe = HandWrittenMap("\"@");
+    return std::string(64 * 1024 - 1 - probe.find('@'), 'a');
+  }();
   const Row rows[] = {
       {"plain", HandWrittenMap(R"("plain")"), "plain"},
+      {"CR LF across a stretch boundary", HandWrittenMap("\"" + padding + "\r\nb\""), padding + "\nb"},
       {"UTF-8 byte-order mark skipped", "\xEF\xBB\xBF" + HandWrittenMap(R"("bom")"), "bom"},
       {"declared single-byte encoding ignored",
        HandWrittenMap(R"("Задача")", R"(<?xml version="1.0" encoding="windows-1251"?>)"), "Задача"},

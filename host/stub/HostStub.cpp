@@ -32,8 +32,6 @@ struct Task {
   // Set for tasks made by AddinQX_Task_Insert.
   bool inserted = false;
   double currentDate = 0, minDate = 0, maxDate = 0;
-  QxString reserved1, reserved6;
-  int reserved5 = 0;
 };
 
 using LogValue = std::variant<std::nullptr_t, std::string, int, double>;
@@ -74,7 +72,10 @@ class ReusedBuffer {
 };
 
 struct Host {
-  std::vector<std::unique_ptr<Task>> tasks;
+  // Tasks in blocks: one allocation for many, and addresses that never move.
+  static constexpr size_t kBlockSize = 256;
+  std::vector<std::unique_ptr<Task[]>> taskBlocks;
+  size_t lastBlockUsed = kBlockSize;
   // Ids given by a task file, and the root's; keyed by views of the tasks' own ids, so that a
   // lookup copies nothing.
   std::unordered_map<std::basic_string_view<QxChar>, Task*> index;
@@ -128,8 +129,11 @@ Task* Find(const QxChar* id) {
 // A task without id yet: GiveId or GiveFreshId follows.
 Task* NewTask(Task* parent) {
   Host& host = TheHost();
-  host.tasks.push_back(std::make_unique<Task>());
-  Task* task = host.tasks.back().get();
+  if (host.lastBlockUsed == Host::kBlockSize) {
+    host.taskBlocks.push_back(std::make_unique<Task[]>(Host::kBlockSize));
+    host.lastBlockUsed = 0;
+  }
+  Task* task = &host.taskBlocks.back()[host.lastBlockUsed++];
   if (parent != nullptr) parent->children.push_back(task);
   return task;
 }
@@ -163,7 +167,8 @@ void ResetTree() {
   Host& host = TheHost();
   host.index.clear();
   host.generated.clear();
-  host.tasks.clear();
+  host.taskBlocks.clear();
+  host.lastBlockUsed = Host::kBlockSize;
   host.nextId = 1;
   host.root = NewTask(nullptr);
   GiveId(host.root, FromAscii("root"));
@@ -483,9 +488,6 @@ const QxChar* QX_CDECL AddinQX_Task_Insert(const QxChar* reserved1, const QxChar
     task->currentDate = currentDate;
     task->minDate = minDate;
     task->maxDate = maxDate;
-    task->reserved1 = reserved1 != nullptr ? reserved1 : QX_TEXT("");
-    task->reserved5 = reserved5;
-    task->reserved6 = reserved6 != nullptr ? reserved6 : QX_TEXT("");
     result = ShortLived(&task->id);
   }
   if (host.logging) {
