@@ -23,7 +23,7 @@ QX_STUB_API void QxStub_Reset(void);
  * empty and writes a one-line reason with its position into `error`. */
 QX_STUB_API int QxStub_LoadTasksJson(const char* json, char* error, int errorSize);
 
-/* The tree as a JSON task file; inserted tasks carry their dates and extra arguments. */
+/* The tree as a JSON task file; inserted tasks carry their dates. */
 QX_STUB_API char* QxStub_TasksJson(void);
 
 /* Appends a task under `parentUid` and returns its identifier (valid as long as the task),
@@ -38,6 +38,7 @@ QX_STUB_API char* QxStub_CallLogJsonLines(void);
 /* Popups shown, oldest first: their markup. */
 QX_STUB_API int QxStub_PopupCount(void);
 QX_STUB_API const QxChar* QxStub_Popup(int index);
+QX_STUB_API void QxStub_ClearPopups(void);
 
 /* What AddinQX_GetCurrDate, AddinQX_GetMinDate and AddinQX_GetMaxDate answer. */
 QX_STUB_API void QxStub_SetDates(double current, double minimum, double maximum);

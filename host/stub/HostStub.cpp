@@ -670,6 +670,8 @@ const QxChar* QxStub_Popup(int index) {
   return host.popups[static_cast<size_t>(index)].c_str();
 }
 
+void QxStub_ClearPopups(void) { TheHost().popups.clear(); }
+
 void QxStub_SetDates(double current, double minimum, double maximum) {
   Host& host = TheHost();
   host.currentDate = current;

@@ -43,7 +43,9 @@ struct CrLfSink {
   int fd;
   bool failed;
   size_t used = 0;
-  char chunk[64 * 1024];  // in the sink, not on the stack: saves run deep in the host's
+  // Room for a full stream buffer with every byte a LF; in the sink, not on the stack, as
+  // saves run deep in the host's stack.
+  char chunk[2 * BUFSIZ];
 };
 
 bool Flush(CrLfSink& sink) {
@@ -95,7 +97,9 @@ int CrLfClose(void* cookie) {
 
 std::FILE* CrLfStream(int fd) {
   if (fd < 0) return nullptr;
-  auto* sink = new CrLfSink{fd, false};
+  auto* sink = new CrLfSink;
+  sink->fd = fd;
+  sink->failed = false;
   cookie_io_functions_t functions{};
   functions.write = CrLfWrite;
   functions.close = CrLfClose;
@@ -105,8 +109,6 @@ std::FILE* CrLfStream(int fd) {
     delete sink;
     return nullptr;
   }
-  // Fewer, larger writes than the default buffer gives.
-  std::setvbuf(file, nullptr, _IOFBF, sizeof sink->chunk / 2);
   return file;
 }
 
