@@ -420,6 +420,10 @@ bool SaveMapDocument(const TiXmlDocument& document, const QxChar* path) {
 
 namespace {
 
+const char* Find(const char* from, const char* to, char byte) {
+  return static_cast<const char*>(std::memchr(from, byte, static_cast<size_t>(to - from)));
+}
+
 // As the library's own file loading does before parsing: CR LF and a lone CR become LF, and
 // the text ends at its first NUL byte. The scanner reads each stretch as soon as it is
 // written, while it is still in the cache. Returns the new length.
@@ -431,13 +435,13 @@ size_t NormalizeAndScan(char* text, size_t length, ElementDepthScanner& scanner)
   bool nul = false;
   while (p < end && !nul && !scanner.Exceeded()) {
     const char* stretchEnd = p + std::min(kStretch, static_cast<size_t>(end - p));
-    if (const auto* found = static_cast<const char*>(std::memchr(p, '\0', static_cast<size_t>(stretchEnd - p)))) {
+    if (const char* found = Find(p, stretchEnd, '\0')) {
       stretchEnd = found;
       nul = true;
     }
     char* const written = q;
     while (p < stretchEnd) {
-      const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stretchEnd - p)));
+      const char* const cr = Find(p, stretchEnd, '\r');
       const char* const runEnd = cr != nullptr ? cr : stretchEnd;
       if (q != p) std::memmove(q, p, static_cast<size_t>(runEnd - p));
       q += runEnd - p;

@@ -36,8 +36,8 @@ for size in 1000 10000 100000 1000000; do
     for case in Export ExportFloor Import ImportFloor; do
       printf '%s/%s run %s\n' "$case" "$size" "$run" >&2
       # At least 2 s of iterations: a single short one mostly measures first-touch page faults.
-      "$program" --benchmark_filter="^BM_$case/$size/" --benchmark_min_time=2 --benchmark_format=json \
-        --benchmark_out="$results/$case-$size-$run.json" >/dev/null
+      "$program" --benchmark_filter="^BM_$case/$size/" --benchmark_min_time=2 \
+        --benchmark_format=json --benchmark_out="$results/$case-$size-$run.json" >/dev/null
     done
   done
 done

@@ -190,7 +190,8 @@ TEST_F(MapFileTest, HandWrittenFilesAreReadByTheLoaderRules) {
   }();
   const Row rows[] = {
       {"plain", HandWrittenMap(R"("plain")"), "plain"},
-      {"CR LF across a stretch boundary", HandWrittenMap("\"" + padding + "\r\nb\""), padding + "\nb"},
+      {"CR LF across a stretch boundary", HandWrittenMap("\"" + padding + "\r\nb\""),
+       padding + "\nb"},
       {"UTF-8 byte-order mark skipped", "\xEF\xBB\xBF" + HandWrittenMap(R"("bom")"), "bom"},
       {"declared single-byte encoding ignored",
        HandWrittenMap(R"("Задача")", R"(<?xml version="1.0" encoding="windows-1251"?>)"), "Задача"},

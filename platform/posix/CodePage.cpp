@@ -33,7 +33,8 @@ char32_t NextCodePoint(const QxChar* text, int& units) {
   units = 1;
   if (IsHighSurrogate(unit) && IsLowSurrogate(text[1])) {
     units = 2;
-    return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (static_cast<char16_t>(text[1]) - 0xDC00);
+    const char16_t low = text[1];
+    return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00);
   }
   return IsHighSurrogate(unit) || IsLowSurrogate(unit) ? kReplacement : unit;
 }
@@ -50,7 +51,9 @@ int WideToCodePage(CodePage, const QxChar* text, char* out, int outSize) {
   if (out == nullptr || outSize == 0) {
     size_t needed = 1;
     int units = 0;
-    for (const QxChar* p = text; *p != 0; p += units) needed += static_cast<size_t>(Utf8Length(NextCodePoint(p, units)));
+    for (const QxChar* p = text; *p != 0; p += units) {
+      needed += static_cast<size_t>(Utf8Length(NextCodePoint(p, units)));
+    }
     return needed > static_cast<size_t>(INT32_MAX) ? 0 : static_cast<int>(needed);
   }
   if (outSize < 0) return 0;

@@ -71,7 +71,8 @@ ssize_t CrLfWrite(void* cookie, const char* data, size_t size) {
   auto& sink = *static_cast<CrLfSink*>(cookie);
   const char* const end = data + size;
   for (const char* run = data; run < end;) {
-    const auto* lf = static_cast<const char*>(std::memchr(run, '\n', static_cast<size_t>(end - run)));
+    const auto* lf = static_cast<const char*>(
+        std::memchr(run, '\n', static_cast<size_t>(end - run)));
     if (lf == nullptr) {
       Put(sink, run, static_cast<size_t>(end - run));
       break;
