@@ -33,7 +33,13 @@ bool FillTopic(TiXmlElement* topic, const QxChar* taskUid, int depth) {
   auto* text = new TiXmlElement(kText);
   topic->LinkEndChild(text);
   WideToMultiByteText title(AddinQX_Task_GetTitle(taskUid), kUtf8CodePage);
-  text->SetAttribute(kPlainText, WithoutXmlForbiddenCharacters(title.Result()));
+  const char* plain = title.Result() != nullptr ? title.Result() : "";
+  // Titles almost never hold such characters: no copy for them.
+  if (HasXmlForbiddenCharacters(plain)) {
+    text->SetAttribute(kPlainText, WithoutXmlForbiddenCharacters(plain));
+  } else {
+    text->SetAttribute(kPlainText, plain);
+  }
   text->LinkEndChild(new TiXmlElement(kFont));
   return true;
 }

@@ -128,21 +128,40 @@ const bool* ElementDepthScanner::PlainBytesOf(State state) {
   }
 }
 
+namespace {
+
+// How many bytes at `text` (of `length`) make a character that XML 1.0 forbids; 0 for an
+// allowed one. U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+size_t ForbiddenLength(const char* text, size_t length) {
+  const auto c = static_cast<unsigned char>(text[0]);
+  if (c < 0x20) return c != '\t' && c != '\n' && c != '\r' ? 1 : 0;
+  if (c == 0xEF && length > 2 && static_cast<unsigned char>(text[1]) == 0xBF &&
+      (static_cast<unsigned char>(text[2]) & 0xFE) == 0xBE) {
+    return 3;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool HasXmlForbiddenCharacters(const char* text) {
+  if (text == nullptr) return false;
+  const size_t length = std::strlen(text);
+  for (size_t i = 0; i < length; ++i) {
+    if (ForbiddenLength(text + i, length - i) != 0) return true;
+  }
+  return false;
+}
+
 std::string WithoutXmlForbiddenCharacters(const char* text) {
   std::string result;
   if (text == nullptr) return result;
   const size_t length = std::strlen(text);
   result.reserve(length);
-  for (size_t i = 0; i < length; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
-    // U+FFFE and U+FFFF: EF BF BE and EF BF BF.
-    if (c == 0xEF && i + 2 < length && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
-        (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE) {
-      i += 2;
-      continue;
-    }
-    result += static_cast<char>(c);
+  for (size_t i = 0; i < length;) {
+    const size_t forbidden = ForbiddenLength(text + i, length - i);
+    if (forbidden == 0) result += text[i];
+    i += forbidden != 0 ? forbidden : 1;
   }
   return result;
 }

@@ -34,6 +34,9 @@ inline constexpr int kMaxTopicDepth = (kMaxElementDepth - 6) / 2;
 /// unreadable to strict parsers.
 std::string WithoutXmlForbiddenCharacters(const char* text);
 
+/// True when WithoutXmlForbiddenCharacters would leave anything out of `text`.
+bool HasXmlForbiddenCharacters(const char* text);
+
 /// Deepest element nesting in a stream of XML bytes, read in chunks; stops counting once
 /// `limit` is passed and returns limit + 1 then. Quoted attribute values, comments, CDATA,
 /// processing instructions and declarations do not count.
