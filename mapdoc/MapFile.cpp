@@ -57,10 +57,6 @@ int CharacterRest(unsigned char lead) {
   return 0;
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::uint64_t kOnes = 0x0101010101010101u;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 

@@ -58,6 +58,13 @@ TEST_F(HostStubTest, TaskFileFillsInDefaultsAndGeneratesIdsThatNeverClash) {
   EXPECT_EQ(AddinQX_Task_IsPresent(QX_TEXT("t1")), 0);
   EXPECT_EQ(AddinQX_Task_IsPresent(QX_TEXT("root")), 1);
   EXPECT_EQ(AddinQX_Task_IsPresent(QX_TEXT("no such task")), 0);
+  // Generated ids are found by their number; near misses of them name no task.
+  EXPECT_EQ(first["id"], "t2");
+  EXPECT_EQ(AddinQX_Task_IsPresent(QX_TEXT("t2")), 1);
+  for (const QxChar* id : {QX_TEXT("t02"), QX_TEXT("t2 "), QX_TEXT("T2"), QX_TEXT("t"),
+                           QX_TEXT("t99"), QX_TEXT("t00000000002")}) {
+    EXPECT_EQ(AddinQX_Task_IsPresent(id), 0) << ToUtf8(id);
+  }
   EXPECT_EQ(AddinQX_Task_GetTitle(QX_TEXT("root")), nullptr);
   EXPECT_EQ(AddinQX_Task_GetTitle(QX_TEXT("t3")), nullptr);
   EXPECT_EQ(AddinQX_Task_GetCategoriesCount(QX_TEXT("t1")), 2);

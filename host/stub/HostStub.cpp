@@ -103,13 +103,14 @@ LogValue Text(const QxChar* text) {
   return ToUtf8(text);
 }
 
-// The number of an id as FreshId makes them ("t1", "t2", ...); 0 for any other id.
+// The number of an id as GiveFreshId makes them ("t1", "t2", ...); 0 for any other id and
+// for numbers past nine digits (size_t may have 32 bits), which go to the index instead.
 size_t GeneratedNumber(const QxChar* id) {
   if (id[0] != 't' || id[1] < '1' || id[1] > '9') return 0;
   size_t number = 0;
   int digits = 0;
   for (const QxChar* p = id + 1; *p != 0; ++p) {
-    if (*p < '0' || *p > '9' || ++digits > 18) return 0;
+    if (*p < '0' || *p > '9' || ++digits > 9) return 0;
     number = number * 10 + static_cast<size_t>(*p - '0');
   }
   return number;
@@ -150,6 +151,10 @@ void GiveFreshId(Task* task) {
     const size_t number = host.nextId++;
     QxString id = FromAscii("t" + std::to_string(number));
     if (host.index.count(id) != 0) continue;
+    if (GeneratedNumber(id.c_str()) != number) {
+      GiveId(task, std::move(id));
+      return;
+    }
     task->id = std::move(id);
     if (host.generated.size() <= number) host.generated.resize(number + 1, nullptr);
     host.generated[number] = task;
