@@ -2,6 +2,7 @@
 // loader accepts, the nesting guard and what a save leaves behind.
 #include "mapdoc/MapFile.h"
 #include "mapdoc/Vocabulary.h"
+#include "support/MapBuilder.h"
 #include "support/TestSupport.h"
 
 #include <tinyxml.h>
@@ -15,41 +16,6 @@ std::string Fixture(const std::string& name) {
   const std::optional<std::string> bytes = ReadBytes(std::string(QX_TEST_DATA_DIR) + "/" + name);
   EXPECT_TRUE(bytes.has_value()) << name;
   return bytes.value_or("");
-}
-
-// A topic as the export builds it: sub-topics first, then the title; absent: an empty topic.
-struct TopicShape {
-  const char* title;  // null: a task the host reports absent
-  std::vector<TopicShape> children;
-};
-
-void AddTopic(TiXmlElement* topic, const TopicShape& shape) {
-  if (shape.title == nullptr) return;
-  if (!shape.children.empty()) {
-    auto* subTopics = new TiXmlElement(kSubTopics);
-    topic->LinkEndChild(subTopics);
-    for (const TopicShape& child : shape.children) {
-      auto* childTopic = new TiXmlElement(kTopic);
-      subTopics->LinkEndChild(childTopic);
-      AddTopic(childTopic, child);
-    }
-  }
-  auto* text = new TiXmlElement(kText);
-  topic->LinkEndChild(text);
-  text->SetAttribute(kPlainText, shape.title);
-  text->LinkEndChild(new TiXmlElement(kFont));
-}
-
-void BuildMap(TiXmlDocument& document, const TopicShape& central) {
-  document.LinkEndChild(new TiXmlDeclaration(kXmlVersion, kXmlEncoding, ""));
-  auto* map = new TiXmlElement(kMap);
-  document.LinkEndChild(map);
-  map->SetAttribute(kNamespaceAttribute, kApplicationNamespace);
-  auto* oneTopic = new TiXmlElement(kOneTopic);
-  map->LinkEndChild(oneTopic);
-  auto* topic = new TiXmlElement(kTopic);
-  oneTopic->LinkEndChild(topic);
-  AddTopic(topic, central);
 }
 
 // The PlainText of the first sub-topic of a loaded map; nullopt when there is none.

@@ -1,7 +1,7 @@
 // Saving a map where POSIX lets a test provoke the failures: a full device, a write cut short
 // by the file size limit, links and permissions; and every map written checked by xmllint.
 #include "mapdoc/MapFile.h"
-#include "mapdoc/Vocabulary.h"
+#include "support/MapBuilder.h"
 #include "support/TestSupport.h"
 
 #include <tinyxml.h>
@@ -18,21 +18,6 @@ namespace {
 
 class MapFilePosixTest : public HostTest {
  protected:
-  static void BuildMap(TiXmlDocument& document, const char* title) {
-    document.LinkEndChild(new TiXmlDeclaration(kXmlVersion, kXmlEncoding, ""));
-    auto* map = new TiXmlElement(kMap);
-    document.LinkEndChild(map);
-    map->SetAttribute(kNamespaceAttribute, kApplicationNamespace);
-    auto* oneTopic = new TiXmlElement(kOneTopic);
-    map->LinkEndChild(oneTopic);
-    auto* topic = new TiXmlElement(kTopic);
-    oneTopic->LinkEndChild(topic);
-    auto* text = new TiXmlElement(kText);
-    topic->LinkEndChild(text);
-    text->SetAttribute(kPlainText, title);
-    text->LinkEndChild(new TiXmlElement(kFont));
-  }
-
   std::vector<std::string> Contents() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
@@ -45,7 +30,7 @@ class MapFilePosixTest : public HostTest {
 
 TEST_F(MapFilePosixTest, SavingToAFullDeviceFails) {
   TiXmlDocument document;
-  BuildMap(document, "Plan");
+  BuildMap(document, {"Plan", {}});
   EXPECT_FALSE(SaveMapDocument(document, QX_TEXT("/dev/full")));
 
   // Through the export as well, by a link to the device: the user is told that it failed.
@@ -84,7 +69,7 @@ TEST_F(MapFilePosixTest, SaveFailingMidWriteKeepsThePreviousFileAndLeavesNoTempo
   const std::string previous = "the previous map, which must survive";
   WriteBytes(target, previous);
   TiXmlDocument document;
-  BuildMap(document, std::string(4000, 'x').c_str());
+  BuildMap(document, {std::string(4000, 'x').c_str(), {}});
   bool saved;
   {
     FileSizeLimit limit(1024);
@@ -106,7 +91,7 @@ TEST_F(MapFilePosixTest, SymbolicLinkIsWrittenThroughAndStaysALink) {
   WriteBytes(real, std::string(5000, 'o'));
   ASSERT_EQ(::symlink("real.xmmap", link.c_str()), 0);
   TiXmlDocument document;
-  BuildMap(document, "Plan");
+  BuildMap(document, {"Plan", {}});
   ASSERT_TRUE(SaveMapDocument(document, Wide(link).c_str()));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   const std::optional<std::string> written = ReadBytes(real);
@@ -125,7 +110,7 @@ TEST_F(MapFilePosixTest, SymbolicLinkIsWrittenThroughAndStaysALink) {
 
 TEST_F(MapFilePosixTest, ReplacingKeepsThePermissionsOfTheTarget) {
   TiXmlDocument document;
-  BuildMap(document, "Plan");
+  BuildMap(document, {"Plan", {}});
   for (const mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0755}, mode_t{0604}}) {
     SCOPED_TRACE(mode);
     const std::string target = PathOf("plan.xmmap");
