@@ -22,35 +22,9 @@ bool SaveToFile(const TiXmlDocument& document, std::FILE* file) {
   return CloseFile(file) && written;
 }
 
-// Per state, the bytes that change nothing there but the previous byte: not markup, quotes,
-// NUL or the first byte of a multi-byte character. Runs of them are skipped at once. (CR LF
-// counting as one byte matters only inside a multi-byte character.)
-struct PlainBytes {
-  bool text[256] = {};
-  bool startTag[256] = {};
-  bool quoted[256] = {};
-  bool endTag[256] = {};
-};
-
-constexpr PlainBytes MakePlainBytes() {
-  PlainBytes plain;
-  for (int b = 0; b < 256; ++b) {
-    const bool special = b == 0;
-    const bool lead = b >= 0xC2 && b <= 0xF4;
-    const bool quote = b == '"' || b == '\'';
-    plain.text[b] = !special && !lead && b != '<';
-    plain.quoted[b] = !special && !lead && !quote;
-    plain.startTag[b] = !special && !quote && b != '>';
-    plain.endTag[b] = !special && b != '>';
-  }
-  return plain;
-}
-
-constexpr PlainBytes kPlainBytes = MakePlainBytes();
-
 // How many bytes follow `lead` in the character it starts, as the library reckons: it trusts
 // the first byte and steps over the rest, whatever they are.
-int CharacterRest(unsigned char lead) {
+constexpr int CharacterRest(unsigned char lead) {
   if (lead >= 0xC2 && lead <= 0xDF) return 1;
   if (lead >= 0xE0 && lead <= 0xEF) return 2;
   if (lead >= 0xF0 && lead <= 0xF4) return 3;
@@ -63,43 +37,71 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 bool HasZeroByte(std::uint64_t word) { return ((word - kOnes) & ~word & kHighBits) != 0; }
 bool HasByte(std::uint64_t word, unsigned char byte) { return HasZeroByte(word ^ (kOnes * byte)); }
 
-// A quick test of eight bytes at once: true when none of them is NUL or one of `stops`, nor
-// (with `high`) 0x80 or above. Whatever fails goes byte by byte.
-struct WordTest {
-  std::uint64_t high;
-  unsigned char stops[3];
+// What ends a run of plain bytes in a state, besides NUL: up to three bytes (repeated to fill
+// the three places) and perhaps the first bytes of multi-byte characters. (CR LF counting as
+// one byte matters only inside a multi-byte character, so CR does not end a run.)
+struct RunStops {
+  unsigned char bytes[3];
+  bool leadBytes;
+};
+
+}  // namespace
+
+// The bytes that change nothing in a state but the previous byte, built from its RunStops:
+// a table for one byte at a time, and a quick test of eight at once that refuses at least
+// every word holding a byte the table refuses.
+struct ElementDepthScanner::PlainRun {
+  bool bytes[256] = {};
+  std::uint64_t high = 0;  // bits that no plain word has set
+  unsigned char stops[3] = {};
+
+  constexpr explicit PlainRun(RunStops what) {
+    for (int b = 1; b < 256; ++b) {
+      const bool lead = CharacterRest(static_cast<unsigned char>(b)) != 0;
+      bytes[b] = !(what.leadBytes && lead) && b != what.bytes[0] && b != what.bytes[1] &&
+                 b != what.bytes[2];
+    }
+    high = what.leadBytes ? kHighBits : 0;
+    for (int i = 0; i < 3; ++i) stops[i] = what.bytes[i];
+  }
+
   bool Plain(std::uint64_t word) const {
     return (word & high) == 0 && !HasZeroByte(word) && !HasByte(word, stops[0]) &&
            !HasByte(word, stops[1]) && !HasByte(word, stops[2]);
   }
 };
 
-}  // namespace
+const ElementDepthScanner::PlainRun* ElementDepthScanner::PlainRunOf(State state) {
+  static constexpr PlainRun kText(RunStops{{'<', '<', '<'}, true});
+  static constexpr PlainRun kQuoted(RunStops{{'"', '\'', '"'}, true});
+  static constexpr PlainRun kStartTag(RunStops{{'"', '\'', '>'}, false});
+  static constexpr PlainRun kEndTag(RunStops{{'>', '>', '>'}, false});
+  switch (state) {
+    case State::Text: return &kText;
+    case State::Quoted: return &kQuoted;
+    case State::StartTag: return &kStartTag;
+    case State::EndTag: return &kEndTag;
+    default: return nullptr;
+  }
+}
 
 // Steps over the bytes from `p` that change nothing but the previous byte in the current
 // state; returns where the first byte that matters stands (or `end`).
 const char* ElementDepthScanner::SkipPlain(const char* p, const char* const end) {
-  const bool* plain = PlainBytesOf(state_);
+  const PlainRun* plain = PlainRunOf(state_);
   if (plain == nullptr) return p;
-  WordTest test{};
-  switch (state_) {
-    case State::Text: test = {kHighBits, {'<', '<', '<'}}; break;
-    case State::Quoted: test = {kHighBits, {'"', '\'', '"'}}; break;
-    case State::StartTag: test = {0, {'"', '\'', '>'}}; break;
-    default: test = {0, {'>', '>', '>'}}; break;
-  }
   // Where the library steps over whole characters, a character whose other bytes hold no CR
   // (one byte less with CR LF) and no NUL (refused) is just as plain.
   const bool wholeCharacters = state_ == State::Text || state_ == State::Quoted;
   const char* const run = p;
   while (p < end) {
     std::uint64_t word;
-    if (end - p >= 8 && (std::memcpy(&word, p, 8), test.Plain(word))) {
+    if (end - p >= 8 && (std::memcpy(&word, p, 8), plain->Plain(word))) {
       p += 8;
       continue;
     }
     const auto byte = static_cast<unsigned char>(*p);
-    if (plain[byte]) {
+    if (plain->bytes[byte]) {
       ++p;
       continue;
     }
@@ -112,16 +114,6 @@ const char* ElementDepthScanner::SkipPlain(const char* p, const char* const end)
   }
   if (p != run) previous_ = p[-1];
   return p;
-}
-
-const bool* ElementDepthScanner::PlainBytesOf(State state) {
-  switch (state) {
-    case State::Text: return kPlainBytes.text;
-    case State::StartTag: return kPlainBytes.startTag;
-    case State::Quoted: return kPlainBytes.quoted;
-    case State::EndTag: return kPlainBytes.endTag;
-    default: return nullptr;
-  }
 }
 
 namespace {

@@ -59,7 +59,8 @@ class ElementDepthScanner {
     DeclQuoted, DeclUnquoted,
     Stopped,  // the library stops reading here: nothing after it can nest
   };
-  static const bool* PlainBytesOf(State state);
+  struct PlainRun;
+  static const PlainRun* PlainRunOf(State state);
   const char* SkipPlain(const char* p, const char* end);
   void DeclarationStep(char c);
   void DeclarationByte(char c);
